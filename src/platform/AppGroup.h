@@ -4,7 +4,7 @@
 
 // The shared application group of the agent, the service and the companion.
 class AppGroup {
-public:
+  public:
     // First entry of "com.apple.security.application-groups" in the embedded
     // entitlements; null when it cannot be read.
     static QString entitlementIdentifier();

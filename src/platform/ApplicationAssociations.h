@@ -16,7 +16,7 @@ struct ApplicationInfo {
 // The applications that can open a file and the default one, from the
 // freedesktop MIME and application database.
 class ApplicationAssociations {
-public:
+  public:
     static QList<ApplicationInfo> applicationsForFile(const QString& path);
     static std::optional<ApplicationInfo> defaultApplicationForFile(const QString& path);
     // Every installed application that shows in menus (for "Other…").

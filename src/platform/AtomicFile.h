@@ -7,6 +7,6 @@
 // never a mix, even if the process dies half-way: temporary file in the same
 // folder, fsync of the file, rename over the destination, fsync of the folder.
 class AtomicFile {
-public:
+  public:
     static bool write(const QString& path, const QByteArray& data, QString* error = nullptr);
 };

@@ -6,7 +6,7 @@
 // background threads, and delayed work driven by timers (never by a thread
 // that sleeps), so thousands of pending waits cost no threads.
 class Dispatch {
-public:
+  public:
     enum class Queue { Main, Global };
 
     // Runs fn on the main thread's event loop, asynchronously.

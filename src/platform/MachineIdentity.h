@@ -6,7 +6,7 @@
 // values macOS reports: DMI product_uuid / product_serial when readable,
 // otherwise derived stably from /etc/machine-id (uppercase UUID text).
 class MachineIdentity {
-public:
+  public:
     static QString platformUUID();
     static QString serialNumber();
 };

@@ -18,7 +18,7 @@ struct Notification {
 // thread: a post from another thread is delivered there asynchronously, a
 // post from the main thread is delivered before post() returns.
 class NotificationCenter {
-public:
+  public:
     using Token = quint64;
     using Handler = std::function<void(const Notification&)>;
 
@@ -28,7 +28,7 @@ public:
     void removeObserver(Token token);
     void post(const QString& name, std::any object = {}, const QVariantMap& userInfo = {});
 
-private:
+  private:
     void deliver(const Notification& notification);
 
     std::mutex mutex_;

@@ -14,7 +14,7 @@
 // Reading accepts XML and binary (libplist); writing produces XML from a
 // streaming writer and stores files atomically.
 class PropertyList {
-public:
+  public:
     static std::optional<QVariant> read(const QByteArray& data, QString* error = nullptr);
     static std::optional<QVariant> readFile(const QString& path, QString* error = nullptr);
 

@@ -5,6 +5,6 @@
 // linker would drop unless something refers to it. Everything that reads a
 // ":/" path calls ensureLoaded() first; it is cheap after the first call.
 class Resources {
-public:
+  public:
     static void ensureLoaded();
 };

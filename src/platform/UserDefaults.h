@@ -9,7 +9,7 @@
 
 // The agent's own settings, in $XDG_CONFIG_HOME/Corvane/Relaydock.conf.
 class UserDefaults {
-public:
+  public:
     static UserDefaults& standardUserDefaults();
 
     QVariant objectForKey(const QString& key);
@@ -24,7 +24,7 @@ public:
     // the current $XDG_CONFIG_HOME (tests switch homes).
     void reset();
 
-private:
+  private:
     QSettings& settings();
 
     std::recursive_mutex mutex_;

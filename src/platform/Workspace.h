@@ -6,7 +6,7 @@
 
 // Opening files, revealing them in the file manager, and file icons.
 class Workspace {
-public:
+  public:
     // Opens with the default application; false when none could be launched.
     static bool openFile(const QString& path);
     // Opens with the application of the given desktop-file id ("vlc.desktop").

@@ -1,0 +1,109 @@
+#include "platform/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+namespace {
+
+QString systemError(const QString& what, const QString& path, int err) {
+    return QStringLiteral("%1 \u201c%2\u201d: %3")
+        .arg(what, path, QString::fromLocal8Bit(strerror(err)));
+}
+
+bool writeAll(int fd, const char* data, qsizetype size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Creates a fresh file beside the destination. The process umask applies as
+// for any new file; the name is unique to this process and call.
+int createTemporary(const QString& folder, const QString& fileName, QByteArray& tempName) {
+    static std::atomic<quint64> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempName = QFile::encodeName(QStringLiteral("%1/.%2.%3.%4.%5.tmp")
+                                         .arg(folder, fileName.left(120))
+                                         .arg(::getpid())
+                                         .arg(counter.fetch_add(1))
+                                         .arg(QRandomGenerator::global()->generate(), 0, 16));
+        const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool AtomicFile::write(const QString& path, const QByteArray& data, QString* error) {
+    auto fail = [error](const QString& message) {
+        if (error) *error = message;
+        return false;
+    };
+    if (path.isEmpty()) return fail(QStringLiteral("No file name given"));
+
+    // A link is followed so the file it points to is replaced, not the link.
+    QFileInfo info(path);
+    QString target = info.absoluteFilePath();
+    if (info.isSymLink()) {
+        const QString resolved = info.symLinkTarget();
+        if (!resolved.isEmpty()) target = resolved;
+    }
+    const QFileInfo targetInfo(target);
+    if (targetInfo.isDir()) return fail(QStringLiteral("\u201c%1\u201d is a folder").arg(target));
+    const QString folder = targetInfo.absolutePath();
+    const QByteArray folderName = QFile::encodeName(folder);
+    const QByteArray targetName = QFile::encodeName(target);
+
+    QByteArray tempName;
+    const int fd = createTemporary(folder, targetInfo.fileName(), tempName);
+    if (fd < 0) return fail(systemError(QStringLiteral("Cannot create a file in"), folder, errno));
+
+    auto abandon = [&](const QString& what) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(tempName.constData());
+        return fail(systemError(what, target, err));
+    };
+
+    // The new file keeps the permissions of the one it replaces.
+    struct stat existing {};
+    if (::stat(targetName.constData(), &existing) == 0 &&
+        ::fchmod(fd, existing.st_mode & 07777) != 0)
+        return abandon(QStringLiteral("Cannot set permissions of"));
+    if (!writeAll(fd, data.constData(), data.size()))
+        return abandon(QStringLiteral("Cannot write"));
+    if (::fsync(fd) != 0) return abandon(QStringLiteral("Cannot flush"));
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(tempName.constData());
+        return fail(systemError(QStringLiteral("Cannot write"), target, err));
+    }
+    if (::rename(tempName.constData(), targetName.constData()) != 0) {
+        const int err = errno;
+        ::unlink(tempName.constData());
+        return fail(systemError(QStringLiteral("Cannot replace"), target, err));
+    }
+    // The rename itself lives in the folder; without this a crash could
+    // bring back the old name after a successful return.
+    const int dirFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
