@@ -1,0 +1,174 @@
+// The stand-in Tessel media service: serves seeded libraries, projects and
+// groups over HTTP, stores assets in SQLite and writes the registry files
+// that the agent reads. See README.md for the options and the seed format.
+#include <httplib.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include "AssetStore.h"
+#include "FaultTable.h"
+#include "RegistryWriter.h"
+#include "RequestLog.h"
+#include "Seed.h"
+#include "TesselService.h"
+
+namespace {
+
+struct Options {
+    QString dataDir;
+    QString seedFile;
+    int port = 0;
+    QString groupContainer;
+    bool writeRegistry = true;
+    QStringList bind;
+    QStringList faults;
+    QStringList deepTrees;
+};
+
+int usage(const QString& problem) {
+    if (!problem.isEmpty()) std::fprintf(stderr, "tessel-service: %s\n", qPrintable(problem));
+    std::fprintf(stderr,
+                 "usage: tessel-service --data DIR --seed FILE [--port N] [--bind ADDRESS]...\n"
+                 "                      [--group-container DIR | --no-registry]\n"
+                 "                      [--fault ENDPOINT=KIND[:ARG][@TIMES]]...\n"
+                 "                      [--deep-tree DBNAME:PROJECT:DEPTH]...\n");
+    return 2;
+}
+
+bool parse(const QStringList& args, Options& options, QString* problem) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        auto value = [&](QString& out) {
+            if (i + 1 >= args.size()) {
+                *problem = arg + QStringLiteral(" needs a value");
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        QString v;
+        if (arg == QLatin1String("--no-registry")) {
+            options.writeRegistry = false;
+            continue;
+        }
+        if (!value(v)) return false;
+        if (arg == QLatin1String("--data")) {
+            options.dataDir = v;
+        } else if (arg == QLatin1String("--seed")) {
+            options.seedFile = v;
+        } else if (arg == QLatin1String("--port")) {
+            bool ok = false;
+            options.port = v.toInt(&ok);
+            if (!ok || options.port < 0 || options.port > 65535) {
+                *problem = QStringLiteral("--port wants 0 to 65535");
+                return false;
+            }
+        } else if (arg == QLatin1String("--group-container")) {
+            options.groupContainer = v;
+        } else if (arg == QLatin1String("--bind")) {
+            options.bind.append(v);
+        } else if (arg == QLatin1String("--fault")) {
+            options.faults.append(v);
+        } else if (arg == QLatin1String("--deep-tree")) {
+            options.deepTrees.append(v);
+        } else {
+            *problem = QStringLiteral("unknown option %1").arg(arg);
+            return false;
+        }
+    }
+    if (options.dataDir.isEmpty() || options.seedFile.isEmpty()) {
+        *problem = QStringLiteral("--data and --seed are required");
+        return false;
+    }
+    if (options.bind.isEmpty()) options.bind.append(QStringLiteral("127.0.0.1"));
+    return true;
+}
+
+int fatal(const QString& text) {
+    std::fprintf(stderr, "tessel-service: %s\n", qPrintable(text));
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Block the stop signals before any thread starts, so every thread
+    // inherits the mask and the main thread alone receives them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    Options options;
+    QString problem;
+    if (!parse(QCoreApplication::arguments(), options, &problem)) return usage(problem);
+    if (!QDir().mkpath(options.dataDir))
+        return fatal(QStringLiteral("cannot create ") + options.dataDir);
+    const QString dataDir = QDir(options.dataDir).absolutePath();
+
+    auto seed = Seed::load(options.seedFile, dataDir, &problem);
+    if (!seed) return fatal(problem);
+    for (const QString& spec : options.deepTrees)
+        if (!seed->addDeepTree(spec, &problem)) return fatal(problem);
+
+    FaultTable faults;
+    for (const QString& spec : options.faults)
+        if (!faults.addSpec(spec, &problem)) return fatal(problem);
+
+    AssetStore store;
+    if (!store.open(dataDir + QStringLiteral("/tessel.sqlite"), &problem)) return fatal(problem);
+
+    std::vector<std::unique_ptr<httplib::Server>> servers;
+    int port = options.port;
+    for (const QString& address : options.bind) {
+        auto server = std::make_unique<httplib::Server>();
+        server->new_task_queue = [] { return new httplib::ThreadPool(16); };
+        const std::string host = address.toStdString();
+        if (port == 0) {
+            port = server->bind_to_any_port(host);
+            if (port < 0) return fatal(QStringLiteral("cannot listen on %1").arg(address));
+        } else if (!server->bind_to_port(host, port)) {
+            return fatal(QStringLiteral("cannot listen on %1:%2").arg(address).arg(port));
+        }
+        servers.push_back(std::move(server));
+    }
+
+    RegistryWriter registry(*seed, options.bind.first(), port);
+    if (!registry.createPackages(&problem)) return fatal(problem);
+    if (options.writeRegistry) {
+        const QString container = options.groupContainer.isEmpty()
+                                      ? RegistryWriter::defaultGroupContainer()
+                                      : QDir(options.groupContainer).absolutePath();
+        if (!registry.writeRegistry(container, &problem)) return fatal(problem);
+    }
+
+    RequestLog log;
+    TesselService service(*seed, registry, store, faults, log, options.bind);
+    std::vector<std::thread> threads;
+    for (auto& server : servers) {
+        service.install(*server);
+        threads.emplace_back([s = server.get()] { s->listen_after_bind(); });
+    }
+    for (auto& server : servers)
+        while (!server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    std::printf("listening on %s:%d\n", qPrintable(options.bind.first()), port);
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    for (auto& server : servers) server->stop();
+    for (auto& thread : threads) thread.join();
+    return 0;
+}
