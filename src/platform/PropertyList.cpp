@@ -3,6 +3,7 @@
 #include <plist/plist.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -38,6 +39,96 @@ bool isNegativeInteger(plist_t node) {
     plist_to_xml_free(xml);
     const qsizetype start = text.indexOf("<integer>");
     return start >= 0 && text.mid(start + 9, 1) == "-";
+}
+
+// libplist 2.2 hands dates out as 32-bit seconds and an unsigned fraction:
+// dates before 2001 lose the fraction's sign, dates beyond 1933..2069 do not
+// fit, and the second around the epoch itself is ambiguous. Those cases read
+// the exact double from the node's binary form instead.
+qint64 dateMilliseconds(plist_t node) {
+    int32_t sec = 0, usec = 0;
+    plist_get_date_val(node, &sec, &usec);
+    if (sec != 0 && sec != std::numeric_limits<int32_t>::min() &&
+        sec != std::numeric_limits<int32_t>::max()) {
+        const qint64 fraction = (qint64(usec) + 500) / 1000;
+        return qint64(sec) * 1000 + (sec < 0 ? -fraction : fraction);
+    }
+    PlistPtr copy(plist_copy(node));
+    char* bin = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(copy.get(), &bin, &length);
+    qint64 ms = 0;
+    // "bplist00", then the date object: marker 0x33 and a big-endian double.
+    if (bin && length >= 17 && static_cast<unsigned char>(bin[8]) == 0x33) {
+        quint64 bits = 0;
+        for (int i = 0; i < 8; ++i) bits = (bits << 8) | static_cast<unsigned char>(bin[9 + i]);
+        double seconds = 0;
+        std::memcpy(&seconds, &bits, sizeof seconds);
+        if (std::isfinite(seconds) && std::fabs(seconds) < 1e15) ms = qRound64(seconds * 1000);
+    }
+    if (bin) plist_to_bin_free(bin);
+    return ms;
+}
+
+quint64 bigEndian(const uchar* p, int size) {
+    quint64 value = 0;
+    for (int i = 0; i < size; ++i) value = (value << 8) | p[i];
+    return value;
+}
+
+// libplist 2.2 aborts the process (an assertion) when asked for a dictionary
+// key holding a NUL character, which only a binary list can carry. Such keys
+// are found beforehand by walking the binary object table; a damaged table is
+// left for libplist to refuse.
+bool binaryHasKeyWithNul(const QByteArray& data) {
+    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+    const quint64 size = quint64(data.size());
+    if (size < 8 + 32) return false;
+    const uchar* trailer = bytes + size - 32;
+    const int offsetSize = trailer[6];
+    const int refSize = trailer[7];
+    const quint64 count = bigEndian(trailer + 8, 8);
+    const quint64 tableOffset = bigEndian(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8) return false;
+    if (tableOffset >= size || count > (size - tableOffset) / quint64(offsetSize)) return false;
+    auto objectOffset = [&](quint64 index) -> quint64 {
+        if (index >= count) return size;
+        return bigEndian(bytes + tableOffset + index * quint64(offsetSize), offsetSize);
+    };
+    // Marker and length of the object at offset; false when out of bounds.
+    auto header = [&](quint64 offset, uchar& type, quint64& length, quint64& start) {
+        if (offset >= size) return false;
+        type = bytes[offset] >> 4;
+        length = bytes[offset] & 0x0F;
+        start = offset + 1;
+        if (length == 0x0F) {
+            if (start >= size || (bytes[start] >> 4) != 0x1) return false;
+            const int width = 1 << (bytes[start] & 0x0F);
+            if (width > 8 || start + 1 + quint64(width) > size) return false;
+            length = bigEndian(bytes + start + 1, width);
+            start += 1 + quint64(width);
+        }
+        return true;
+    };
+    for (quint64 index = 0; index < count; ++index) {
+        uchar type = 0;
+        quint64 entries = 0, start = 0;
+        if (!header(objectOffset(index), type, entries, start) || type != 0xD) continue;
+        if (entries > (size - start) / quint64(refSize)) continue;
+        for (quint64 k = 0; k < entries; ++k) {
+            const quint64 ref = bigEndian(bytes + start + k * quint64(refSize), refSize);
+            uchar keyType = 0;
+            quint64 length = 0, keyStart = 0;
+            if (!header(objectOffset(ref), keyType, length, keyStart)) continue;
+            const quint64 unit = keyType == 0x5 ? 1 : keyType == 0x6 ? 2 : 0;
+            if (unit == 0 || length > (size - keyStart) / unit) continue;
+            for (quint64 i = 0; i < length; ++i) {
+                const uchar* c = bytes + keyStart + i * unit;
+                if (c[0] == 0 && (unit == 1 || c[1] == 0)) return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool convert(plist_t node, QVariant& out, int depth, QString* error) {
@@ -86,15 +177,10 @@ bool convert(plist_t node, QVariant& out, int depth, QString* error) {
             out = list;
             return true;
         }
-        case PLIST_STRING:
-        case PLIST_KEY: {
-            char* text = nullptr;
-            if (plist_get_node_type(node) == PLIST_KEY)
-                plist_get_key_val(node, &text);
-            else
-                plist_get_string_val(node, &text);
-            out = QString::fromUtf8(text ? text : "");
-            free(text);
+        case PLIST_STRING: {
+            uint64_t length = 0;
+            const char* text = plist_get_string_ptr(node, &length);
+            out = QString::fromUtf8(text ? text : "", text ? qsizetype(length) : 0);
             return true;
         }
         case PLIST_BOOLEAN: {
@@ -118,13 +204,10 @@ bool convert(plist_t node, QVariant& out, int depth, QString* error) {
             out = value;
             return true;
         }
-        case PLIST_DATE: {
-            int32_t sec = 0, usec = 0;
-            plist_get_date_val(node, &sec, &usec);
-            const qint64 ms = (qint64(sec) + kPlistEpochOffset) * 1000 + usec / 1000;
-            out = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+        case PLIST_DATE:
+            out = QDateTime::fromMSecsSinceEpoch(dateMilliseconds(node) + kPlistEpochOffset * 1000,
+                                                 Qt::UTC);
             return true;
-        }
         case PLIST_DATA: {
             char* bytes = nullptr;
             uint64_t length = 0;
@@ -245,10 +328,13 @@ std::optional<QVariant> PropertyList::read(const QByteArray& data, QString* erro
         return fail(QStringLiteral("The property list is too large"));
     plist_t root = nullptr;
     const auto length = uint32_t(data.size());
-    if (data.startsWith("bplist00"))
+    if (data.startsWith("bplist00")) {
+        if (binaryHasKeyWithNul(data))
+            return fail(QStringLiteral("The property list holds a key with a NUL character"));
         plist_from_bin(data.constData(), length, &root);
-    else
+    } else {
         plist_from_xml(data.constData(), length, &root);
+    }
     if (!root) return fail(QStringLiteral("The data is not a valid property list"));
     PlistPtr owner(root);
     QVariant value;

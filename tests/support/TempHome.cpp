@@ -29,7 +29,8 @@ TempHome::TempHome() {
 }
 
 TempHome::~TempHome() {
-    for (auto it = saved_.cbegin(); it != saved_.cend(); ++it) qputenv(it.key().constData(), it.value());
+    for (auto it = saved_.cbegin(); it != saved_.cend(); ++it)
+        qputenv(it.key().constData(), it.value());
     for (const auto& name : unset_) qunsetenv(name.constData());
     UserDefaults::standardUserDefaults().reset();
 }

@@ -9,7 +9,7 @@
 // temporary folder for the lifetime of the object, and restores the previous
 // values afterwards. Also resets the cached user defaults.
 class TempHome {
-public:
+  public:
     TempHome();
     ~TempHome();
     TempHome(const TempHome&) = delete;
@@ -23,7 +23,7 @@ public:
     // The shared application-group container under the data home.
     QString groupContainer() const;
 
-private:
+  private:
     QTemporaryDir dir_;
     QMap<QByteArray, QByteArray> saved_;
     QList<QByteArray> unset_;
