@@ -12,7 +12,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QStandardPaths>
 
 #include "export/ThumbnailDecoder.h"
@@ -46,6 +45,16 @@ QByteArray fileUri(const QString& path) {
     QByteArray result(uri);
     g_free(uri);
     return result;
+}
+
+// The size of a thumbnail of at most edge x edge pixels, aspect kept.
+QSize fitted(const QSize& pixels) {
+    const int w = pixels.width();
+    const int h = pixels.height();
+    const int edge = Thumbnail::kEdgeLength;
+    if (w <= edge && h <= edge) return pixels;
+    if (w >= h) return QSize(edge, std::max(1, rounded(double(edge) * h / w)));
+    return QSize(std::max(1, rounded(double(edge) * w / h)), edge);
 }
 
 // Draws the source at the given size; null when the size is empty.
@@ -88,12 +97,13 @@ QImage cachedThumbnail(const QString& path) {
     for (const char* folder : kCacheFolders) {
         const QString file = root + folder + "/" + name;
         if (!QFileInfo::exists(file)) continue;
-        QImageReader reader(file, "png");
+        // (QImageReader::text cannot be used: it cuts keys at the colon.)
+        const QImage image(file, "png");
+        if (image.isNull()) continue;
         // A thumbnail made before the file was last written shows old content.
-        const QString stamp = reader.text("Thumb::MTime");
+        const QString stamp = image.text("Thumb::MTime");
         if (!stamp.isEmpty() && stamp.toLongLong() != modified) continue;
-        const QImage image = reader.read();
-        if (!image.isNull()) return image;
+        return image;
     }
     return {};
 }
@@ -105,10 +115,7 @@ QImage thumbnailImageWithPath(const QString& path) {
     if (!cached.isNull()) {
         // The cache holds sizes up to 1024; the thumbnail taken from it is at
         // most edge x edge before the cache's own sizing rule applies.
-        if (cached.width() > kEdgeLength || cached.height() > kEdgeLength)
-            cached = cached.scaled(kEdgeLength, kEdgeLength, Qt::KeepAspectRatio,
-                                   Qt::SmoothTransformation);
-        return drawn(cached, sizeForCachedThumbnail(cached.size()));
+        return drawn(cached, sizeForCachedThumbnail(fitted(cached.size())));
     }
 
     ThumbnailDecoder decoder(path);

@@ -231,6 +231,11 @@ QImage ThumbnailDecoder::firstVideoFrame(const SizeFunction& sizeFor) {
     while (!gotFrame) {
         int result = avcodec_receive_frame(decoder.get(), frame.get());
         if (result == 0) {
+            // A frame decoded from damaged data would show garbage.
+            if ((frame->flags & AV_FRAME_FLAG_CORRUPT) || frame->decode_error_flags) {
+                av_frame_unref(frame.get());
+                continue;
+            }
             gotFrame = true;
             break;
         }
@@ -244,8 +249,10 @@ QImage ThumbnailDecoder::firstVideoFrame(const SizeFunction& sizeFor) {
         }
         if (packet->stream_index == index) {
             ++packets;
-            // A damaged packet is skipped; a later one may still decode.
-            avcodec_send_packet(decoder.get(), packet.get());
+            // A packet cut short by the end of the file is not decoded; an
+            // error of one packet leaves the next ones a chance.
+            if (!(packet->flags & AV_PKT_FLAG_CORRUPT))
+                avcodec_send_packet(decoder.get(), packet.get());
         }
         av_packet_unref(packet.get());
     }
