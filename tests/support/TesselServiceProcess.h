@@ -32,14 +32,14 @@ class TesselServiceProcess {
         // The seed: an object, or a file (used when seedFile is set). Trees
         // nested deeper than Qt's JSON limit (1024) must come as a file or
         // through deepTrees.
-        QJsonObject seed;
-        QString seedFile;
-        QString groupContainer;     // empty: the current shared group container
+        QJsonObject seed{};
+        QString seedFile{};
+        QString groupContainer{};   // empty: the current shared group container
         bool writeRegistry = true;  // false: --no-registry
-        QStringList bind;           // addresses; empty: 127.0.0.1 (the first one is address())
+        QStringList bind{};         // addresses; empty: 127.0.0.1 (the first one is address())
         int port = 0;               // 0: a free port
-        QStringList faults;         // "ENDPOINT=KIND[:ARG][@TIMES]"
-        QStringList deepTrees;      // "DBNAME:PROJECT:DEPTH"
+        QStringList faults{};       // "ENDPOINT=KIND[:ARG][@TIMES]"
+        QStringList deepTrees{};    // "DBNAME:PROJECT:DEPTH"
         int startTimeoutMs = 15000;
     };
 
