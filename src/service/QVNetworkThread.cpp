@@ -1,0 +1,192 @@
+#include "service/QVNetworkThread.h"
+
+#include <future>
+#include <memory>
+
+#include <QNetworkAccessManager>
+#include <QTimer>
+
+#include "service/QVTesselUtil.h"
+
+namespace {
+
+// The texts macOS gives these errors, so logs read the same on both.
+QString urlErrorDescription(qint64 code) {
+    switch (code) {
+        case -999:
+            return QStringLiteral("cancelled");
+        case -1001:
+            return QStringLiteral("The request timed out.");
+        case -1002:
+            return QStringLiteral("unsupported URL");
+        case -1003:
+            return QStringLiteral("A server with the specified hostname could not be found.");
+        case -1004:
+            return QStringLiteral("Could not connect to the server.");
+        case -1005:
+            return QStringLiteral("The network connection was lost.");
+        case -1007:
+            return QStringLiteral("too many HTTP redirects");
+        case -1009:
+            return QStringLiteral("The Internet connection appears to be offline.");
+        case -1017:
+            return QStringLiteral("cannot parse response");
+        case -1200:
+            return QStringLiteral(
+                "An SSL error has occurred and a secure connection to the server cannot be made.");
+        default:
+            return QStringLiteral(
+                       "The operation couldn\u2019t be completed. (NSURLErrorDomain "
+                       "error %1.)")
+                .arg(code);
+    }
+}
+
+QNetworkAccessManager* managerOf(QObject* context) {
+    auto* manager =
+        context->findChild<QNetworkAccessManager*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!manager) manager = new QNetworkAccessManager(context);
+    return manager;
+}
+
+}  // namespace
+
+QVNetworkThread& QVNetworkThread::shared() {
+    static QVNetworkThread instance;
+    return instance;
+}
+
+QVNetworkThread::QVNetworkThread() {
+    thread_.setObjectName(QStringLiteral("Tessel.network"));
+    context_ = new QObject;
+    context_->moveToThread(&thread_);
+    // The manager and its replies go with the context, on their own thread.
+    QObject::connect(&thread_, &QThread::finished, context_, &QObject::deleteLater);
+    thread_.start();
+}
+
+QVNetworkThread::~QVNetworkThread() {
+    thread_.quit();
+    thread_.wait();
+}
+
+QVError QVNetworkThread::urlError(qint64 code, const QUrl& url) {
+    QVError error =
+        QVError::make(QString::fromLatin1(kNSURLErrorDomain), code, urlErrorDescription(code));
+    error.userInfo.insert(QStringLiteral("NSErrorFailingURLStringKey"), url.toString());
+    return error;
+}
+
+QVErrorOpt QVNetworkThread::transportError(QNetworkReply::NetworkError code, const QUrl& url) {
+    using E = QNetworkReply;
+    switch (code) {
+        case E::NoError:
+            return std::nullopt;
+        case E::ConnectionRefusedError:
+        case E::ProxyConnectionRefusedError:
+            return urlError(-1004, url);
+        case E::RemoteHostClosedError:
+        case E::ProxyConnectionClosedError:
+            return urlError(-1005, url);
+        case E::HostNotFoundError:
+        case E::ProxyNotFoundError:
+            return urlError(-1003, url);
+        case E::TimeoutError:
+        case E::ProxyTimeoutError:
+            return urlError(-1001, url);
+        case E::OperationCanceledError:
+            return urlError(-999, url);
+        case E::SslHandshakeFailedError:
+            return urlError(-1200, url);
+        case E::TemporaryNetworkFailureError:
+        case E::NetworkSessionFailedError:
+        case E::BackgroundRequestNotAllowedError:
+            return urlError(-1009, url);
+        case E::TooManyRedirectsError:
+        case E::InsecureRedirectError:
+            return urlError(-1007, url);
+        // The service refused the credentials (HTTP 401): what the URL-loading
+        // system reports when it gives up on the authentication challenge.
+        case E::AuthenticationRequiredError:
+            return urlError(-1012, url);
+        case E::ProxyAuthenticationRequiredError:
+            return urlError(-1013, url);
+        case E::ProtocolUnknownError:
+            return urlError(-1002, url);
+        case E::ProtocolFailure:
+        case E::ProtocolInvalidOperationError:
+            return urlError(-1017, url);
+        case E::UnknownNetworkError:
+        case E::UnknownProxyError:
+            return urlError(-1, url);
+        default:
+            // Every other code only restates an HTTP status (403, 404, 500,
+            // ...): the answer arrived and its body is what counts.
+            return std::nullopt;
+    }
+}
+
+void QVNetworkThread::send(const QNetworkRequest& request, const QByteArray& method,
+                           const std::optional<QByteArray>& body, int timeoutMs, Done done) {
+    QObject* context = context_;
+    QMetaObject::invokeMethod(
+        context,
+        [context, request, method, body, timeoutMs, done = std::move(done)]() mutable {
+            QNetworkRequest outgoing = request;
+            // No cookies travel: a request carries exactly the headers its
+            // builder set (plus what HTTP itself needs).
+            outgoing.setAttribute(QNetworkRequest::CookieLoadControlAttribute,
+                                  QNetworkRequest::Manual);
+            outgoing.setAttribute(QNetworkRequest::CookieSaveControlAttribute,
+                                  QNetworkRequest::Manual);
+            QNetworkAccessManager* manager = managerOf(context);
+            QNetworkReply* reply = body ? manager->sendCustomRequest(outgoing, method, *body)
+                                        : manager->sendCustomRequest(outgoing, method);
+            auto timedOut = std::make_shared<bool>(false);
+            auto* timer = new QTimer(reply);
+            timer->setSingleShot(true);
+            QObject::connect(timer, &QTimer::timeout, reply, [reply, timedOut] {
+                *timedOut = true;
+                reply->abort();
+            });
+            timer->start(std::max(0, timeoutMs));
+            const QUrl url = outgoing.url();
+            QObject::connect(
+                reply, &QNetworkReply::finished, context,
+                [reply, timer, timedOut, url, done = std::move(done)] {
+                    timer->stop();
+                    QVNetworkResponse response;
+                    response.statusCode =
+                        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+                    if (reply->isOpen()) response.body = reply->readAll();
+                    response.error = *timedOut ? QVErrorOpt(urlError(-1001, url))
+                                               : transportError(reply->error(), url);
+                    reply->deleteLater();
+                    if (done) done(response);
+                });
+        },
+        Qt::QueuedConnection);
+}
+
+QVNetworkResponse QVNetworkThread::sendAndWait(const QNetworkRequest& request,
+                                               const QByteArray& method,
+                                               const std::optional<QByteArray>& body,
+                                               int timeoutMs) {
+    if (QThread::currentThread() == &thread_) {
+        // Waiting here would stop the very loop that has to deliver the answer.
+        QVNetworkResponse refused;
+        refused.error = urlError(-1, request.url());
+        return refused;
+    }
+    auto promise = std::make_shared<std::promise<QVNetworkResponse>>();
+    std::future<QVNetworkResponse> future = promise->get_future();
+    send(request, method, body, timeoutMs,
+         [promise](const QVNetworkResponse& response) { promise->set_value(response); });
+    // The network thread enforces the time-out itself; the extra margin only
+    // guards against a network thread that can no longer run at all.
+    const auto limit = std::chrono::milliseconds(std::max(0, timeoutMs) + 5000);
+    if (future.wait_for(limit) == std::future_status::ready) return future.get();
+    QVNetworkResponse timedOut;
+    timedOut.error = urlError(-1001, request.url());
+    return timedOut;
+}
