@@ -52,7 +52,8 @@ QString RegistryWriter::preferenceFolder(const QString& groupContainer) {
 
 QString RegistryWriter::defaultGroupContainer() {
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.local/share");
+    if (data.isEmpty() || QDir::isRelativePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
     return data + QStringLiteral("/group.com.corvane.pro");
 }
 
