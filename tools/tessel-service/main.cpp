@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     int port = options.port;
     for (const QString& address : options.bind) {
         auto server = std::make_unique<httplib::Server>();
-        server->new_task_queue = [] { return new httplib::ThreadPool(16); };
+        server->new_task_queue = [] { return new httplib::ThreadPool(32); };
         const std::string host = address.toStdString();
         if (port == 0) {
             port = server->bind_to_any_port(host);
