@@ -1,0 +1,96 @@
+#include "platform/RunningApplications.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mutex>
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    QHash<QString, QString> names{{QStringLiteral("com.corvane.pro"), QStringLiteral("corvane")}};
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+QByteArray readProcFile(const QString& path, qint64 limit = 4096) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return {};
+    return file.read(limit);
+}
+
+QString baseName(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+// A zombie has exited; only its parent has not collected it yet.
+bool isZombie(const QString& procDir) {
+    const QByteArray stat = readProcFile(procDir + QStringLiteral("/stat"));
+    const qsizetype close = stat.lastIndexOf(')');
+    return close < 0 || close + 2 >= stat.size() || stat.at(close + 2) == 'Z' ||
+           stat.at(close + 2) == 'X';
+}
+
+// The names a process goes by: its command name (cut to 15 characters by the
+// kernel), the file name of its executable, and that of its argv[0].
+bool processMatches(const QString& procDir, const QString& name) {
+    const QString comm =
+        QString::fromUtf8(readProcFile(procDir + QStringLiteral("/comm")).trimmed());
+    if (comm.isEmpty()) return false;
+    const bool commMatches =
+        comm == name || (comm.size() == 15 && name.size() > 15 && name.startsWith(comm));
+    const QString exe = QFile::symLinkTarget(procDir + QStringLiteral("/exe"));
+    if (!exe.isEmpty()) {
+        QString exeName = baseName(exe);
+        if (exeName.endsWith(QLatin1String(" (deleted)"))) exeName.chop(10);
+        if (exeName == name) return true;
+    }
+    const QByteArray cmdline = readProcFile(procDir + QStringLiteral("/cmdline"));
+    const QString argv0 = baseName(QString::fromUtf8(cmdline.left(cmdline.indexOf('\0'))));
+    if (argv0 == name) return true;
+    return commMatches;
+}
+
+}  // namespace
+
+QString RunningApplications::executableNameForIdentifier(const QString& bundleIdentifier) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    return r.names.value(bundleIdentifier);
+}
+
+void RunningApplications::registerExecutable(const QString& bundleIdentifier,
+                                             const QString& executableName) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (executableName.isEmpty())
+        r.names.remove(bundleIdentifier);
+    else
+        r.names.insert(bundleIdentifier, executableName);
+}
+
+bool RunningApplications::isRunning(const QString& bundleIdentifier) {
+    const QString name = executableNameForIdentifier(bundleIdentifier);
+    if (name.isEmpty()) return false;
+    const uid_t uid = ::getuid();
+    const QStringList pids =
+        QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : pids) {
+        if (pid.isEmpty() || !pid.at(0).isDigit()) continue;
+        const QString procDir = QStringLiteral("/proc/") + pid;
+        struct stat info {};
+        if (::stat(QFile::encodeName(procDir).constData(), &info) != 0 || info.st_uid != uid)
+            continue;
+        if (processMatches(procDir, name) && !isZombie(procDir)) return true;
+    }
+    return false;
+}
