@@ -62,8 +62,8 @@ void freeFrameOfImage(void* frame) {
     av_frame_free(&f);
 }
 
-// Untagged video follows the usual convention: BT.709 for HD sizes, BT.601
-// for SD.
+// Untagged video is read as BT.601, as FFmpeg itself does (its encoders
+// convert RGB with that matrix when nothing else is asked for).
 int colorspaceOf(const AVFrame* frame) {
     switch (frame->colorspace) {
         case AVCOL_SPC_BT709:
@@ -79,7 +79,7 @@ int colorspaceOf(const AVFrame* frame) {
         case AVCOL_SPC_BT2020_CL:
             return SWS_CS_BT2020;
         default:
-            return frame->height >= 720 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+            return SWS_CS_DEFAULT;
     }
 }
 

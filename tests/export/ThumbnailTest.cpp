@@ -71,6 +71,11 @@ class ThumbnailTest : public ::testing::Test {
         for (const char* degrees : {"90", "270"})
             ffmpeg({"-i", file("upright.mov"), "-c", "copy", "-metadata:s:v:0",
                     QString("rotate=") + degrees, file(QString("rotated%1.mov").arg(degrees))});
+        // Tagged BT.709: read with any other matrix its green turns (13, 221, 3).
+        ffmpeg(lavfi("color=0x00C000:size=640x360:rate=25") +
+               QStringList{"-frames:v", "2", "-vf", "scale=out_color_matrix=bt709:out_range=tv",
+                           "-colorspace", "bt709"} +
+               x264 + QStringList{file("green709.mov")});
         ffmpeg(lavfi("testsrc2=size=640x360:rate=25") +
                QStringList{"-frames:v", "2", "-c:v", "libx265", "-x265-params", "log-level=error",
                            "-tag:v", "hvc1", file("hevc.mov")});
@@ -191,6 +196,15 @@ TEST_F(ThumbnailTest, DisplayMatrixTurnsTheFrame) {
     ASSERT_EQ(right.size(), QSize(300, 533));
     EXPECT_TRUE(near(right.pixelColor(150, 60), Qt::red));
     EXPECT_TRUE(near(right.pixelColor(150, 470), Qt::blue));
+}
+
+TEST_F(ThumbnailTest, ColoursFollowTheStreamsMatrix) {
+    const QImage image = Thumbnail::thumbnailImageWithPath(file("green709.mov"));
+    ASSERT_EQ(image.size(), QSize(533, 300));
+    const QColor centre = image.pixelColor(266, 150);
+    EXPECT_LE(centre.red(), 8);
+    EXPECT_NEAR(centre.green(), 192, 10);
+    EXPECT_LE(centre.blue(), 8);
 }
 
 TEST_F(ThumbnailTest, EmbeddedArtworkWinsOverTheFrame) {
