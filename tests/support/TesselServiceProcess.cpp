@@ -59,7 +59,8 @@ bool TesselServiceProcess::start() {
     for (const QString& fault : options_.faults) args << QStringLiteral("--fault") << fault;
     for (const QString& tree : options_.deepTrees) args << QStringLiteral("--deep-tree") << tree;
 
-    process_.setProgram(QStringLiteral(RELAYDOCK_BIN_DIR "/tessel-service"));
+    process_.setProgram(options_.asCorvane ? QStringLiteral(RELAYDOCK_BIN_DIR "/corvane")
+                                           : QStringLiteral(RELAYDOCK_BIN_DIR "/tessel-service"));
     process_.setArguments(args);
     // The service's diagnostics go straight to the test's own stderr, so a
     // full pipe can never stall it.

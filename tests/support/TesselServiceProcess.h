@@ -41,6 +41,9 @@ class TesselServiceProcess {
         QStringList faults{};       // "ENDPOINT=KIND[:ARG][@TIMES]"
         QStringList deepTrees{};    // "DBNAME:PROJECT:DEPTH"
         int startTimeoutMs = 15000;
+        // Run through the "corvane" link, so the agent's check for the
+        // running companion application finds the process.
+        bool asCorvane = false;
     };
 
     struct Request {
@@ -64,6 +67,7 @@ class TesselServiceProcess {
     bool start();
     void stop();
     bool isRunning() const;
+    qint64 processId() const { return process_.processId(); }
     QString errorString() const { return error_; }
 
     int port() const { return port_; }

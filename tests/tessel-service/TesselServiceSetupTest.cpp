@@ -152,3 +152,13 @@ TEST(TesselServiceSetup, ServesProjectTreesDeeperThanQtCanParse) {
     EXPECT_EQ(answer.body.count('['), answer.body.count(']'));
     EXPECT_TRUE(answer.body.endsWith("]}]}]}"));
 }
+
+TEST(TesselServiceSetup, RunsUnderTheCompanionApplicationsName) {
+    TempHome home;
+    TesselServiceProcess service({.seed = TestSeeds::standard(), .asCorvane = true});
+    ASSERT_TRUE(service.start()) << service.errorString().toStdString();
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(service.processId()));
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    EXPECT_EQ(comm.readAll().trimmed(), "corvane");
+    EXPECT_EQ(HttpProbe::get(service.baseUrl() + "/tessel/system?id=1").status, 200);
+}
