@@ -10,6 +10,7 @@ struct ApplicationInfo {
     QString desktopId;    // "org.videolan.VLC.desktop"
     QString displayName;  // "VLC media player"
     QIcon icon;
+    QString filePath;  // the desktop file, when the application has one
     bool operator==(const ApplicationInfo& o) const { return desktopId == o.desktopId; }
 };
 
@@ -21,4 +22,7 @@ class ApplicationAssociations {
     static std::optional<ApplicationInfo> defaultApplicationForFile(const QString& path);
     // Every installed application that shows in menus (for "Other…").
     static QList<ApplicationInfo> allApplications();
+    // The content type the associations are looked up by ("video/quicktime"):
+    // sniffed from the file when it can be read, else guessed from the name.
+    static QString contentTypeForFile(const QString& path);
 };

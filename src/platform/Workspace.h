@@ -9,7 +9,8 @@ class Workspace {
   public:
     // Opens with the default application; false when none could be launched.
     static bool openFile(const QString& path);
-    // Opens with the application of the given desktop-file id ("vlc.desktop").
+    // Opens with the application of the given desktop-file id ("vlc.desktop");
+    // an absolute path names a desktop file or, failing that, a program.
     static bool openFileWithApplication(const QString& path, const QString& desktopId);
     // org.freedesktop.FileManager1.ShowItems, falling back to opening the
     // containing folder.
