@@ -162,3 +162,36 @@ TEST(TesselServiceSetup, RunsUnderTheCompanionApplicationsName) {
     EXPECT_EQ(comm.readAll().trimmed(), "corvane");
     EXPECT_EQ(HttpProbe::get(service.baseUrl() + "/tessel/system?id=1").status, 200);
 }
+
+// Names reach the answers exactly, whatever JSON or XML would make of them.
+TEST(TesselServiceSetup, NamesWithQuotesControlCharactersAndMarkupSurvive) {
+    TempHome home;
+    const QString name =
+        QString::fromUtf8("Caf\xc3\xa9 \"cut\" <b>&amp;</b>\ttab\\n \xf0\x9f\x8e\xac");
+    const QJsonObject seed{
+        {"localuser", QJsonObject{{"id", "u"}, {"password", "p"}}},
+        {"libraries",
+         QJsonArray{QJsonObject{
+             {"dbname", "lib"},
+             {"name", name},
+             {"projects",
+              QJsonArray{QJsonObject{{"id", "p\"1"},
+                                     {"name", name},
+                                     {"group", QJsonArray{QJsonObject{{"name", name}}}}}}}}}}};
+    TesselServiceProcess service({.seed = seed});
+    ASSERT_TRUE(service.start()) << service.errorString().toStdString();
+    const QString url = service.baseUrl() + "/tessel/libraries/lib/projects";
+    const QJsonObject project =
+        HttpProbe::get(url, "u", "p").json().value("projects")[0].toObject();
+    EXPECT_EQ(project.value("id").toString(), "p\"1");
+    EXPECT_EQ(project.value("name").toString(), name);
+    EXPECT_EQ(project.value("group")[0].toObject().value("name").toString(), name);
+
+    ASSERT_TRUE(service.setFault("projects", "plist"));
+    const auto plist = PropertyList::read(HttpProbe::get(url, "u", "p").body);
+    ASSERT_TRUE(plist.has_value());
+    EXPECT_EQ(plist->toMap().value("projects").toList()[0].toMap().value("name").toString(), name);
+    const QVariantMap local =
+        readPlist(home.groupContainer() + "/Tessel/Preference/localLibrary.plist");
+    EXPECT_EQ(entryFor(local, "lib").value("name").toString(), name);
+}

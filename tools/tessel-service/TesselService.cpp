@@ -230,8 +230,8 @@ Reply TesselService::projects(const httplib::Request& request) const {
     return reply;
 }
 
-std::optional<QJsonArray> TesselService::bodyItems(const httplib::Request& request,
-                                                   Reply& reply) const {
+std::optional<QJsonArray> TesselService::bodyItems(const httplib::Request& request, Reply& reply,
+                                                   bool allowEmpty) const {
     QJsonParseError parseError;
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray::fromStdString(request.body), &parseError);
@@ -240,7 +240,7 @@ std::optional<QJsonArray> TesselService::bodyItems(const httplib::Request& reque
         return std::nullopt;
     }
     const QJsonValue items = document.object().value(QStringLiteral("items"));
-    if (!items.isArray() || items.toArray().isEmpty()) {
+    if (!items.isArray() || (items.toArray().isEmpty() && !allowEmpty)) {
         reply = invalid(QStringLiteral("\"items\" must be a non-empty array"));
         return std::nullopt;
     }
@@ -257,7 +257,7 @@ Reply TesselService::access(const httplib::Request& request) const {
     Reply reply;
     const SeedLibrary* lib = checkLibrary(request, reply);
     if (!lib) return reply;
-    const auto items = bodyItems(request, reply);
+    const auto items = bodyItems(request, reply, true);
     if (!items) return reply;
     QJsonArray failures;
     for (const QJsonValue& item : *items) {

@@ -67,7 +67,8 @@ class TesselService {
     // "masterpath"; import type 0: absolute "importfrompath").
     QString assetFile(const SeedLibrary& library, const QJsonObject& fields,
                       QString* problem) const;
-    std::optional<QJsonArray> bodyItems(const httplib::Request& request, Reply& reply) const;
+    std::optional<QJsonArray> bodyItems(const httplib::Request& request, Reply& reply,
+                                        bool allowEmpty = false) const;
 
     void installAdmin(httplib::Server& server);
 
