@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QUrl>
 
@@ -122,3 +123,4 @@ class AEDesc {
     AEEventClass eventClass_ = 0;
     AEEventID eventID_ = 0;
 };
+Q_DECLARE_METATYPE(AEDesc)
