@@ -48,9 +48,14 @@ bool TesselServiceProcess::start() {
                           ? AppGroup::containerPath(AppGroup::fallbackIdentifier())
                           : options_.groupContainer;
 
-    QStringList args = {QStringLiteral("--data"), dataDir(),
-                        QStringLiteral("--seed"), seedFile,
-                        QStringLiteral("--port"), QString::number(options_.port)};
+    // --exit-on-stdin-eof: a test that crashes takes its service along.
+    QStringList args = {QStringLiteral("--data"),
+                        dataDir(),
+                        QStringLiteral("--seed"),
+                        seedFile,
+                        QStringLiteral("--port"),
+                        QString::number(options_.port),
+                        QStringLiteral("--exit-on-stdin-eof")};
     if (options_.writeRegistry)
         args << QStringLiteral("--group-container") << groupContainer_;
     else

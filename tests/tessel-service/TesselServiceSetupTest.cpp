@@ -195,3 +195,25 @@ TEST(TesselServiceSetup, NamesWithQuotesControlCharactersAndMarkupSurvive) {
         readPlist(home.groupContainer() + "/Tessel/Preference/localLibrary.plist");
     EXPECT_EQ(entryFor(local, "lib").value("name").toString(), name);
 }
+
+// A test that dies without stopping its service must not leave it running:
+// the service ends when its standard input closes.
+TEST(TesselServiceSetup, StopsWhenItsParentGoesAway) {
+    TempHome home;
+    QTemporaryDir dir;
+    QFile seed(dir.filePath("seed.json"));
+    ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
+    seed.write(QJsonDocument(TestSeeds::standard()).toJson());
+    seed.close();
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(RELAYDOCK_BIN_DIR "/tessel-service",
+                  {"--data", dir.filePath("data"), "--seed", seed.fileName(), "--no-registry",
+                   "--exit-on-stdin-eof"});
+    ASSERT_TRUE(process.waitForReadyRead(15000));
+    EXPECT_TRUE(process.readLine().startsWith("listening on 127.0.0.1:"));
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(15000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+}

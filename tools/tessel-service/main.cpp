@@ -3,7 +3,9 @@
 // that the agent reads. See README.md for the options and the seed format.
 #include <httplib.h>
 
+#include <unistd.h>
 #include <chrono>
+
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -28,6 +30,7 @@ struct Options {
     int port = 0;
     QString groupContainer;
     bool writeRegistry = true;
+    bool exitOnStdinEof = false;
     QStringList bind;
     QStringList faults;
     QStringList deepTrees;
@@ -39,7 +42,8 @@ int usage(const QString& problem) {
                  "usage: tessel-service --data DIR --seed FILE [--port N] [--bind ADDRESS]...\n"
                  "                      [--group-container DIR | --no-registry]\n"
                  "                      [--fault ENDPOINT=KIND[:ARG][@TIMES]]...\n"
-                 "                      [--deep-tree DBNAME:PROJECT:DEPTH]...\n");
+                 "                      [--deep-tree DBNAME:PROJECT:DEPTH]...\n"
+                 "                      [--exit-on-stdin-eof]\n");
     return 2;
 }
 
@@ -57,6 +61,10 @@ bool parse(const QStringList& args, Options& options, QString* problem) {
         QString v;
         if (arg == QLatin1String("--no-registry")) {
             options.writeRegistry = false;
+            continue;
+        }
+        if (arg == QLatin1String("--exit-on-stdin-eof")) {
+            options.exitOnStdinEof = true;
             continue;
         }
         if (!value(v)) return false;
@@ -165,6 +173,17 @@ int main(int argc, char** argv) {
 
     std::printf("listening on %s:%d\n", qPrintable(options.bind.first()), port);
     std::fflush(stdout);
+
+    if (options.exitOnStdinEof) {
+        // The parent holds our standard input open; when it goes away, even
+        // by a crash, the read ends and the service stops like on SIGTERM.
+        std::thread([] {
+            char buffer[256];
+            while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+            }
+            ::kill(::getpid(), SIGTERM);
+        }).detach();
+    }
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
