@@ -227,56 +227,121 @@ bool convert(plist_t node, QVariant& out, int depth, QString* error) {
     }
 }
 
-// Text content: the three markup characters escaped, a carriage return kept
-// as a character reference (XML readers turn a literal one into a line
-// feed), and the control characters XML 1.0 cannot carry dropped.
-void appendEscaped(QByteArray& out, const QByteArray& utf8) {
-    const char* begin = utf8.constData();
-    const char* end = begin + utf8.size();
-    const char* run = begin;
-    for (const char* p = begin; p != end; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        const char* replacement;
-        switch (c) {
-            case '&':
-                replacement = "&amp;";
-                break;
-            case '<':
-                replacement = "&lt;";
-                break;
-            case '>':
-                replacement = "&gt;";
-                break;
-            case '\r':
-                replacement = "&#13;";
-                break;
-            case '\t':
-            case '\n':
-                continue;
-            default:
-                if (c >= 0x20) continue;
-                replacement = "";
-                break;
+// Text content straight from UTF-16 into the document: the three markup
+// characters escaped, a carriage return kept as a character reference (XML
+// readers turn a literal one into a line feed), the control characters XML
+// 1.0 cannot carry dropped, and a lone surrogate replaced by U+FFFD.
+void appendEscaped(QByteArray& out, QStringView text) {
+    const qsizetype start = out.size();
+    // At most five bytes per UTF-16 unit ("&amp;", "&#13;").
+    out.resize(start + text.size() * 5);
+    char* p = out.data() + start;
+    const char16_t* s = text.utf16();
+    const char16_t* end = s + text.size();
+    auto put = [&p](const char* literal, int n) {
+        std::memcpy(p, literal, size_t(n));
+        p += n;
+    };
+    while (s != end) {
+        char32_t c = *s++;
+        if (c < 0x80) {
+            switch (c) {
+                case '&':
+                    put("&amp;", 5);
+                    break;
+                case '<':
+                    put("&lt;", 4);
+                    break;
+                case '>':
+                    put("&gt;", 4);
+                    break;
+                case '\r':
+                    put("&#13;", 5);
+                    break;
+                default:
+                    if (c >= 0x20 || c == '\t' || c == '\n') *p++ = char(c);
+                    break;
+            }
+            continue;
         }
-        out.append(run, p - run);
-        out.append(replacement);
-        run = p + 1;
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (c <= 0xDBFF && s != end && *s >= 0xDC00 && *s <= 0xDFFF)
+                c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(*s++) - 0xDC00);
+            else
+                c = 0xFFFD;
+        }
+        if (c < 0x800) {
+            *p++ = char(0xC0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *p++ = char(0xE0 | (c >> 12));
+            *p++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p++ = char(0x80 | (c & 0x3F));
+        } else {
+            *p++ = char(0xF0 | (c >> 18));
+            *p++ = char(0x80 | ((c >> 12) & 0x3F));
+            *p++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p++ = char(0x80 | (c & 0x3F));
+        }
     }
-    out.append(run, end - run);
+    out.resize(p - out.constData());
+}
+
+void appendDigits(char*& p, qint64 value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = char('0' + value % 10);
+        value /= 10;
+    }
+    p += width;
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ" in UTC, whole seconds, without QDateTime's general
+// formatter (days to civil date after H. Hinnant's algorithm).
+QByteArray dateText(const QDateTime& date) {
+    const qint64 ms = date.toMSecsSinceEpoch();
+    qint64 seconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+    qint64 days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
+    qint64 inDay = seconds - days * 86400;
+    days += 719468;
+    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
+    const qint64 doe = days - era * 146097;
+    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const qint64 mp = (5 * doy + 2) / 153;
+    const qint64 day = doy - (153 * mp + 2) / 5 + 1;
+    const qint64 month = mp < 10 ? mp + 3 : mp - 9;
+    const qint64 year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    if (year < 0 || year > 9999) return date.toUTC().toString(Qt::ISODate).toLatin1();
+    QByteArray text(20, Qt::Uninitialized);
+    char* p = text.data();
+    appendDigits(p, year, 4);
+    *p++ = '-';
+    appendDigits(p, month, 2);
+    *p++ = '-';
+    appendDigits(p, day, 2);
+    *p++ = 'T';
+    appendDigits(p, inDay / 3600, 2);
+    *p++ = ':';
+    appendDigits(p, inDay / 60 % 60, 2);
+    *p++ = ':';
+    appendDigits(p, inDay % 60, 2);
+    *p++ = 'Z';
+    return text;
 }
 
 void indent(QByteArray& out, int depth) {
     if (depth > 0) out.append(qsizetype(depth), '\t');
 }
 
-void appendElement(QByteArray& out, int depth, const char* tag, const QByteArray& text,
-                   bool escape) {
+void appendElement(QByteArray& out, int depth, const char* tag, const QByteArray& text) {
+    indent(out, depth);
+    out.append('<').append(tag).append('>').append(text).append("</").append(tag).append(">\n");
+}
+
+void appendTextElement(QByteArray& out, int depth, const char* tag, QStringView text) {
     indent(out, depth);
     out.append('<').append(tag).append('>');
-    if (escape)
-        appendEscaped(out, text);
-    else
-        out.append(text);
+    appendEscaped(out, text);
     out.append("</").append(tag).append(">\n");
 }
 
@@ -295,7 +360,7 @@ void appendDict(QByteArray& out, const QVariantMap& map, int depth) {
     out.append("<dict>\n");
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         const qsizetype before = out.size();
-        appendElement(out, depth + 1, "key", it.key().toUtf8(), true);
+        appendTextElement(out, depth + 1, "key", it.key());
         const qsizetype afterKey = out.size();
         PropertyList::appendXmlValue(out, it.value(), depth + 1);
         if (out.size() == afterKey) out.truncate(before);  // the value has no plist form
@@ -372,7 +437,7 @@ void PropertyList::appendXmlValue(QByteArray& out, const QVariant& value, int de
         case QMetaType::Nullptr:
             return;
         case QMetaType::QVariantMap:
-            appendDict(out, value.toMap(), depth);
+            appendDict(out, *static_cast<const QVariantMap*>(value.constData()), depth);
             return;
         case QMetaType::QVariantHash: {
             const QVariantHash hash = value.toHash();
@@ -382,7 +447,7 @@ void PropertyList::appendXmlValue(QByteArray& out, const QVariant& value, int de
             return;
         }
         case QMetaType::QVariantList:
-            appendArray(out, value.toList(), depth);
+            appendArray(out, *static_cast<const QVariantList*>(value.constData()), depth);
             return;
         case QMetaType::QStringList: {
             const QStringList strings = value.toStringList();
@@ -390,13 +455,14 @@ void PropertyList::appendXmlValue(QByteArray& out, const QVariant& value, int de
             return;
         }
         case QMetaType::QString:
-            appendElement(out, depth, "string", value.toString().toUtf8(), true);
+            appendTextElement(out, depth, "string",
+                              *static_cast<const QString*>(value.constData()));
             return;
         case QMetaType::QUrl:
-            appendElement(out, depth, "string", value.toUrl().toString().toUtf8(), true);
+            appendTextElement(out, depth, "string", value.toUrl().toString());
             return;
         case QMetaType::QByteArray:
-            appendElement(out, depth, "data", value.toByteArray().toBase64(), false);
+            appendElement(out, depth, "data", value.toByteArray().toBase64());
             return;
         case QMetaType::Bool:
             indent(out, depth);
@@ -407,7 +473,7 @@ void PropertyList::appendXmlValue(QByteArray& out, const QVariant& value, int de
         case QMetaType::UInt:
         case QMetaType::UShort:
         case QMetaType::UChar:
-            appendElement(out, depth, "integer", QByteArray::number(value.toULongLong()), false);
+            appendElement(out, depth, "integer", QByteArray::number(value.toULongLong()));
             return;
         case QMetaType::LongLong:
         case QMetaType::Long:
@@ -415,26 +481,24 @@ void PropertyList::appendXmlValue(QByteArray& out, const QVariant& value, int de
         case QMetaType::Short:
         case QMetaType::Char:
         case QMetaType::SChar:
-            appendElement(out, depth, "integer", QByteArray::number(value.toLongLong()), false);
+            appendElement(out, depth, "integer", QByteArray::number(value.toLongLong()));
             return;
         case QMetaType::Double:
         case QMetaType::Float:
-            appendElement(out, depth, "real", realText(value.toDouble()), false);
+            appendElement(out, depth, "real", realText(value.toDouble()));
             return;
         case QMetaType::QDateTime:
         case QMetaType::QDate: {
             const QDateTime date = value.toDateTime();
             if (!date.isValid()) return;
-            appendElement(out, depth, "date",
-                          date.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ")).toLatin1(),
-                          false);
+            appendElement(out, depth, "date", dateText(date));
             return;
         }
         default:
             if (value.canConvert<QVariantList>() && !value.canConvert<QString>()) {
                 appendArray(out, value.toList(), depth);
             } else if (value.canConvert<QString>()) {
-                appendElement(out, depth, "string", value.toString().toUtf8(), true);
+                appendTextElement(out, depth, "string", value.toString());
             }
             return;
     }

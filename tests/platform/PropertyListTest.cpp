@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include "platform/PropertyList.h"
 #include "support/Python.h"
@@ -223,16 +224,40 @@ TEST_F(PropertyListTest, TopLevelScalarsAndStreamedDocuments) {
     EXPECT_EQ(streamed, PropertyList::toXml(items));
 }
 
+TEST_F(PropertyListTest, DatesAreWrittenAsUtcSecondsAcrossTheCalendar) {
+    QRandomGenerator random(7);
+    const qint64 first = utc(1, 1, 1, 0, 0, 0).toMSecsSinceEpoch();
+    const qint64 last = utc(9999, 12, 31, 23, 59, 59, 999).toMSecsSinceEpoch();
+    QList<QDateTime> dates{utc(1970, 1, 1, 0, 0, 0),      utc(1969, 12, 31, 23, 59, 59, 999),
+                           utc(2000, 2, 29, 12, 0, 0),    utc(1900, 3, 1, 0, 0, 0),
+                           utc(2001, 1, 1, 0, 0, 0, 500), utc(9999, 12, 31, 23, 59, 59)};
+    for (int i = 0; i < 2000; ++i)
+        dates.append(QDateTime::fromMSecsSinceEpoch(
+            first + qint64(random.generateDouble() * double(last - first)), Qt::UTC));
+    // A zone other than UTC is converted.
+    dates.append(QDateTime(QDate(2020, 6, 1), QTime(2, 0), QTimeZone(3600 * 5)));
+    for (const QDateTime& date : dates) {
+        QByteArray xml;
+        PropertyList::appendXmlValue(xml, date, 0);
+        EXPECT_EQ(xml,
+                  "<date>" + date.toUTC().toString("yyyy-MM-ddTHH:mm:ssZ").toLatin1() + "</date>\n")
+            << date.toMSecsSinceEpoch();
+    }
+}
+
 TEST_F(PropertyListTest, ValuesWithoutAPlistFormAreLeftOut) {
     const QVariantMap map{{"null", QVariant::fromValue(nullptr)},
                           {"invalid", QVariant()},
                           {"kept", QString("yes")},
                           {"control", QString("a\x01"
-                                              "b")}};
+                                              "b")},
+                          {"lone surrogate", QString(QChar(0xD800)) + "x"}};
     const auto back = PropertyList::read(PropertyList::toXml(map));
     ASSERT_TRUE(back.has_value());
-    const QVariantMap expected{{"kept", QString("yes")}, {"control", QString("ab")}};
-    EXPECT_EQ(canonical(tag(*back)), canonical(tag(expected)));
+    const QVariantMap expected{{"kept", QString("yes")},
+                               {"control", QString("ab")},
+                               {"lone surrogate", QString(QChar(0xFFFD)) + "x"}};
+    EXPECT_TRUE(sameText(canonical(tag(*back)), canonical(tag(expected))));
 }
 
 TEST_F(PropertyListTest, CorruptInputIsRefusedWithoutCrashing) {
