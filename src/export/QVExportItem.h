@@ -1,0 +1,168 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include "library/KeyedCoding.h"
+
+class QVLibrary;
+class QVProject;
+class QVUploadLocation;
+
+enum QVExportStatus : qint64 {
+    QVExportStatusNone = -1,
+    QVExportStatusWaiting = 0,
+    QVExportStatusExporting = 1,
+    QVExportStatusCompleted = 2,
+    QVExportStatusCanceled = 3,
+    QVExportStatusCreating = 4,
+    QVExportStatusUploading = 5,
+    QVExportStatusCreateFailed = 6,
+    QVExportStatusUpdateFailed = 7,
+};
+
+enum QVImportType : qint64 {
+    QVImportTypeStoreToPath = 0,
+    QVImportTypeInsideLibrary = 1,
+};
+
+// One export job: the file the editor writes for us (a movie, or only an
+// FCPXML description), its destination library and node, where it is
+// written, how far its registration has come, and its thumbnail.
+//
+// Items are shared between the main thread (display, list edits), the file
+// detector, the thumbnail maker and the upload adapter, and the export list
+// saves them from any thread. Statuses are atomics; every other field is
+// guarded by the item's own lock, and accessors hand out copies.
+class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVExportItem> {
+  public:
+    QVExportItem() = default;
+    QVExportItem(const QVExportItem&) = delete;
+    QVExportItem& operator=(const QVExportItem&) = delete;
+
+    // Null (with a log line) when name, metadata, library or project is
+    // missing, or when the import type's folder source is missing: the
+    // location for import type 1, the store-to path for import type 0.
+    static std::shared_ptr<QVExportItem> exportItemWithName(
+        const QString& name, const std::optional<QVariantMap>& fcpMetaData,
+        const std::shared_ptr<QVLibrary>& library, const std::shared_ptr<QVProject>& project,
+        qint64 importType, const std::shared_ptr<QVUploadLocation>& locationInfo,
+        const QString& storeToPath, bool fcpXMLOnly);
+
+    // Rebuilds a stored item. Its library is found again by database name
+    // (null when no longer known) and its node by ID in that library. The
+    // thumbnail is not decoded here: thumbnailImage() loads it on first use.
+    static std::shared_ptr<QVExportItem> exportItemWithDictionary(const QVariantMap& dictionary);
+
+    // The stored form: nil values are left out, the four numbers always
+    // written.
+    QVariantMap exportItemDictionary() const;
+    // The stored form as property-list XML (a <dict> at the given depth),
+    // equal to PropertyList::appendXmlValue of exportItemDictionary(). An
+    // unchanged item reuses its last text, so saving a long list costs
+    // little more than copying bytes.
+    void appendXml(QByteArray& out, int depth) const;
+
+    QString filePath() const;  // fcpXMLPath for FCPXML-only items, else originalPath
+    qint64 status() const;     // fcpXMLStatus for FCPXML-only items, else exportStatus
+
+    QString name() const;
+    void setName(const QString& name);
+    std::shared_ptr<QVLibrary> library() const;
+    void setLibrary(const std::shared_ptr<QVLibrary>& library);
+    std::shared_ptr<QVProject> project() const;
+    void setProject(const std::shared_ptr<QVProject>& project);
+    QString projectID() const;
+    void setProjectID(const QString& projectID);
+    QString projectName() const;
+    void setProjectName(const QString& projectName);
+    QString assetID() const;
+    void setAssetID(const QString& assetID);
+    std::shared_ptr<QVUploadLocation> locationInfo() const;
+    void setLocationInfo(const std::shared_ptr<QVUploadLocation>& locationInfo);
+    qint64 exportStatus() const { return exportStatus_.load(); }
+    void setExportStatus(qint64 status);
+    qint64 fcpXMLStatus() const { return fcpXMLStatus_.load(); }
+    void setFcpXMLStatus(qint64 status);
+    QString thumbnailPath() const;
+    void setThumbnailPath(const QString& thumbnailPath);
+    // The thumbnail in memory. For a rebuilt item it is read from
+    // thumbnailPath on the first call when that file exists (a null image
+    // otherwise), so a long list does not decode every picture at launch.
+    QImage thumbnailImage() const;
+    void setThumbnailImage(const QImage& image);
+    QString originalPath() const;
+    void setOriginalPath(const QString& path);
+    QString fcpXMLPath() const;
+    void setFcpXMLPath(const QString& path);
+    std::optional<QVariantMap> fcpMetaData() const;
+    void setFcpMetaData(const std::optional<QVariantMap>& metaData);
+    bool fcpXMLOnly() const;
+    void setFcpXMLOnly(bool fcpXMLOnly);
+    qint64 importType() const;
+    void setImportType(qint64 importType);
+    QString storeToPath() const;
+    void setStoreToPath(const QString& storeToPath);
+
+    // originalPath and fcpXMLPath in canonical composed form (NFC), kept for
+    // the export list's look-ups.
+    QString normalizedOriginalPath() const;
+    QString normalizedFcpXMLPath() const;
+
+    QString archiveClassName() const override { return QStringLiteral("QVExportItem"); }
+    void encodeWithCoder(KeyedArchiver& coder) const override;
+    void initWithCoder(const KeyedUnarchiver& coder) override;
+
+  private:
+    // The "projectname" value: the node's current name, else the kept one.
+    QString storedProjectName() const;  // lock held
+    QVariantMap dictionaryLocked() const;
+    void changed() { ++version_; }  // lock held
+    void setPathsLocked(const QString& original, const QString& fcpxml);
+
+    mutable std::mutex mutex_;
+    QString name_;
+    std::shared_ptr<QVLibrary> library_;
+    std::shared_ptr<QVProject> project_;
+    QString projectID_;
+    QString projectName_;
+    QString assetID_;
+    std::shared_ptr<QVUploadLocation> locationInfo_;
+    std::atomic<qint64> exportStatus_{QVExportStatusWaiting};
+    std::atomic<qint64> fcpXMLStatus_{QVExportStatusNone};
+    QString thumbnailPath_;
+    mutable QImage thumbnailImage_;
+    mutable bool thumbnailTried_ = true;
+    QString originalPath_;
+    QString fcpXMLPath_;
+    QString nfcOriginalPath_;
+    QString nfcFcpXMLPath_;
+    std::optional<QVariantMap> fcpMetaData_;
+    bool fcpXMLOnly_ = false;
+    qint64 importType_ = QVImportTypeInsideLibrary;
+    QString storeToPath_;
+
+    // Last serialised form and everything it was made from; the statuses
+    // and the two names that live outside this item's fields are compared
+    // directly.
+    struct XmlInputs {
+        quint64 version = 0;
+        int depth = -1;
+        qint64 exportStatus = 0;
+        qint64 fcpXMLStatus = 0;
+        QString libraryName;
+        QString projectName;
+        bool operator==(const XmlInputs&) const = default;
+    };
+    quint64 version_ = 0;
+    mutable std::shared_ptr<const QByteArray> xml_;
+    mutable XmlInputs xmlInputs_;
+};

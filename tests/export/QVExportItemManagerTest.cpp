@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "ExportFixtures.h"
+#include "export/QVExportItemManager.h"
+#include "library/QVLibrary.h"
+#include "library/QVLibraryManager.h"
+#include "platform/PropertyList.h"
+#include "platform/QVLog.h"
+#include "service/QVTesselUtil.h"
+#include "support/TempHome.h"
+
+namespace {
+
+class ExportListTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    ExportFixture fx{dir.path()};
+    QString folder = dir.path() + "/Relaydock";
+
+    QVariantList fileEntries() const {
+        const auto root = PropertyList::readFile(folder + "/assets.plist");
+        return root ? root->toList() : QVariantList{QString("unreadable")};
+    }
+};
+
+QStringList names(const QVExportItemList& items) {
+    QStringList out;
+    for (const auto& item : items) out << item->name();
+    return out;
+}
+
+}  // namespace
+
+TEST(ExportListFirstLaunch, CreatesAgentAndThumbnailFoldersAndLoadsEmpty) {
+    TempHome home;
+    QVExportItemManager manager;
+    ASSERT_FALSE(QVTesselUtil::relaydockFolder().isEmpty());
+    EXPECT_EQ(manager.listFilePath(), QVTesselUtil::relaydockFolder() + "/assets.plist");
+    EXPECT_FALSE(QFileInfo::exists(QVTesselUtil::relaydockFolder()));
+    EXPECT_TRUE(manager.loadExportItems());
+    EXPECT_TRUE(QFileInfo(QVTesselUtil::relaydockFolder()).isDir());
+    EXPECT_TRUE(QFileInfo(QVTesselUtil::relaydockThumbnailFolder()).isDir());
+    EXPECT_TRUE(manager.exportItems().isEmpty());
+    EXPECT_TRUE(manager.loaded());
+}
+
+TEST_F(ExportListTest, AddDeleteAndOrderAreSavedNewestFirst) {
+    QVExportItemManager manager(folder);
+    ASSERT_TRUE(manager.loadExportItems());
+    manager.addExportItem(nullptr);
+    EXPECT_EQ(manager.writeCount(), 0u);
+    EXPECT_FALSE(QFileInfo::exists(folder + "/assets.plist"));
+
+    auto a = fx.insideItem("A"), b = fx.insideItem("B"), c = fx.storeToItem("C", "/out", true);
+    for (const auto& item : {a, b, c}) manager.addExportItem(item);
+    EXPECT_EQ(names(manager.exportItems()), QStringList({"C", "B", "A"}));
+    EXPECT_EQ(manager.indexOfItem(a), 2);
+    EXPECT_EQ(manager.indexOfItem(fx.insideItem("A")), -1);
+    EXPECT_EQ(fileEntries().size(), 3);
+    EXPECT_EQ(fileEntries().first().toMap().value("name").toString(), "C");
+
+    const QString thumb = dir.filePath("thumb-b.jpg");
+    QFile(thumb).open(QIODevice::WriteOnly);
+    b->setThumbnailPath(thumb);
+    manager.deleteExportItem(b);
+    EXPECT_TRUE(QFileInfo::exists(thumb));
+    EXPECT_EQ(names(manager.exportItems()), QStringList({"C", "A"}));
+
+    QVExportItemManager reloaded(folder);
+    ASSERT_TRUE(reloaded.loadExportItems());
+    EXPECT_EQ(names(reloaded.exportItems()), QStringList({"C", "A"}));
+    EXPECT_EQ(reloaded.exportItems().first()->exportItemDictionary(), c->exportItemDictionary());
+}
+
+TEST_F(ExportListTest, RemoveAllDeletesThumbnailsAndWritesAnEmptyArray) {
+    QVExportItemManager manager(folder);
+    ASSERT_TRUE(manager.loadExportItems());
+    QStringList thumbs;
+    for (int i = 0; i < 3; ++i) {
+        auto item = fx.insideItem(QString("T%1").arg(i));
+        thumbs << dir.filePath(QString("t%1.jpg").arg(i));
+        if (i < 2) QFile(thumbs.last()).open(QIODevice::WriteOnly);  // the third is missing
+        item->setThumbnailPath(thumbs.last());
+        manager.addExportItem(item);
+    }
+    manager.removeAll();
+    for (const QString& t : thumbs) EXPECT_FALSE(QFileInfo::exists(t)) << t.toStdString();
+    EXPECT_TRUE(manager.exportItems().isEmpty());
+    EXPECT_EQ(fileEntries(), QVariantList());
+}
+
+TEST_F(ExportListTest, LoadDropsUnknownLibrariesAndDuplicates) {
+    QVariantList entries;
+    auto movie = fx.insideItem("Dup");
+    auto second = fx.insideItem("Dup");
+    second->setAssetID("second");
+    auto xmlOnly = fx.insideItem("Dup", true);  // same FCPXML path, other side
+    auto stranger = fx.insideItem("Stranger");
+    QVariantMap strangerEntry = stranger->exportItemDictionary();
+    strangerEntry.insert("library", "unknown-library");
+    entries << movie->exportItemDictionary() << second->exportItemDictionary()
+            << xmlOnly->exportItemDictionary() << strangerEntry << QString("not a dictionary");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(PropertyList::writeFile(folder + "/assets.plist", entries));
+
+    QVExportItemManager manager(folder);
+    ASSERT_TRUE(manager.loadExportItems());
+    const auto items = manager.exportItems();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_TRUE(items[0]->assetID().isNull());  // the first of two duplicates wins
+    EXPECT_TRUE(items[1]->fcpXMLOnly());
+    EXPECT_TRUE(QFileInfo(folder + "/Caches").isDir());
+
+    // Nothing known at all: empty, and the next save writes an empty array.
+    QVLibraryManager::sharedManager().setLibraries({});
+    QVExportItemManager none(folder);
+    ASSERT_TRUE(none.loadExportItems());
+    EXPECT_TRUE(none.exportItems().isEmpty());
+    ASSERT_TRUE(none.save());
+    EXPECT_EQ(fileEntries(), QVariantList());
+}
+
+TEST_F(ExportListTest, PathLookUpsUseComposedFormAndKeepTheirSide) {
+    QVExportItemManager manager(folder);
+    const QString composed = QString::fromUtf8("/out/Caf\u00e9");
+    const QString decomposed = QString::fromUtf8("/out/Cafe\u0301");
+    auto movie = fx.storeToItem("Clip", decomposed);
+    auto xmlOnly = fx.storeToItem("Clip", composed, true);
+    manager.addExportItem(movie);
+    manager.addExportItem(xmlOnly);
+
+    EXPECT_EQ(manager.exportItemWithOriginalPath(composed + "/Clip.mov"), movie);
+    EXPECT_EQ(manager.exportItemWithOriginalPath(decomposed + "/Clip.mov"), movie);
+    EXPECT_EQ(manager.exportItemWithFCPXMLPath(decomposed + "/Clip.fcpxml"), xmlOnly);
+    // The movie item has the same FCPXML path, but is never an FCPXML answer,
+    // and the FCPXML-only item never answers for a movie path.
+    manager.deleteExportItem(xmlOnly);
+    EXPECT_FALSE(manager.exportItemWithFCPXMLPath(composed + "/Clip.fcpxml"));
+    xmlOnly->setOriginalPath(composed + "/Other.mov");
+    manager.addExportItem(xmlOnly);
+    EXPECT_FALSE(manager.exportItemWithOriginalPath(composed + "/Other.mov"));
+    EXPECT_FALSE(manager.exportItemWithOriginalPath(QString()));
+}
+
+TEST_F(ExportListTest, UnreadableListIsKeptAsideAndLoadsEmpty) {
+    QDir().mkpath(folder);
+    QFile file(folder + "/assets.plist");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\"?><plist><array><dict><key>name</key>");
+    file.close();
+
+    QVLog::Capture capture;
+    QVExportItemManager manager(folder);
+    ASSERT_TRUE(manager.loadExportItems());
+    EXPECT_TRUE(manager.exportItems().isEmpty());
+    const QStringList aside = QDir(folder).entryList({"assets.plist.corrupt-*"}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(capture.contains(aside.first()));
+    QFile kept(folder + "/" + aside.first());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(kept.readAll().contains("<key>name</key>"));
+
+    // A list whose root is no array is kept aside too.
+    ASSERT_TRUE(PropertyList::writeFile(folder + "/assets.plist", QVariantMap{{"a", 1}}));
+    QVExportItemManager again(folder);
+    ASSERT_TRUE(again.loadExportItems());
+    EXPECT_EQ(QDir(folder).entryList({"assets.plist.corrupt-*"}, QDir::Files).size(), 2);
+    EXPECT_FALSE(QFileInfo::exists(folder + "/assets.plist"));
+}
+
+TEST_F(ExportListTest, FailedWriteReportsFalseAndKeepsTheList) {
+    QVExportItemManager manager(folder);
+    ASSERT_TRUE(manager.loadExportItems());
+    manager.addExportItem(fx.insideItem("A"));
+    // A folder where the file should be makes every write fail.
+    QFile::remove(folder + "/assets.plist");
+    QDir().mkpath(folder + "/assets.plist");
+    EXPECT_FALSE(manager.save());
+    EXPECT_EQ(manager.exportItems().size(), 1);
+}
