@@ -168,6 +168,17 @@ void QVNetworkThread::send(const QNetworkRequest& request, const QByteArray& met
         Qt::QueuedConnection);
 }
 
+void QVNetworkThread::clearConnectionCache() {
+    if (QThread::currentThread() == &thread_) {
+        managerOf(context_)->clearConnectionCache();
+        return;
+    }
+    QObject* context = context_;
+    QMetaObject::invokeMethod(
+        context, [context] { managerOf(context)->clearConnectionCache(); },
+        Qt::BlockingQueuedConnection);
+}
+
 QVNetworkResponse QVNetworkThread::sendAndWait(const QNetworkRequest& request,
                                                const QByteArray& method,
                                                const std::optional<QByteArray>& body,

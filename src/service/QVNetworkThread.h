@@ -39,6 +39,10 @@ class QVNetworkThread {
     QVNetworkResponse sendAndWait(const QNetworkRequest& request, const QByteArray& method,
                                   const std::optional<QByteArray>& body, int timeoutMs);
 
+    // Closes the idle keep-alive connections (a service that is about to
+    // stop need not wait for them to time out). Blocks until done.
+    void clearConnectionCache();
+
     // The macOS URL-loading error for a failure of Qt's transport; nothing
     // for replies that only carry an HTTP error status (the body decides).
     static QVErrorOpt transportError(QNetworkReply::NetworkError code, const QUrl& url);
