@@ -101,8 +101,6 @@ void CannedHttpServer::serve(int fd) {
         case Mode::Answer:
             if (::write(fd, reply_.constData(), size_t(reply_.size())) < 0) return;
             break;
-        case Mode::Drop:
-            break;
         case Mode::Hang:
             while (!stop_) readable(fd);
             break;

@@ -8,11 +8,11 @@
 #include <QList>
 
 // A loopback HTTP server on its own thread that answers every request with
-// one canned reply, or drops the connection, or never answers, and records
+// one canned reply or never answers, and records
 // the raw requests it received (head and body, byte for byte).
 class CannedHttpServer {
   public:
-    enum class Mode { Answer, Drop, Hang };
+    enum class Mode { Answer, Hang };
 
     explicit CannedHttpServer(QByteArray reply, Mode mode = Mode::Answer);
     ~CannedHttpServer();

@@ -179,52 +179,6 @@ TEST_F(RequestsTest, AsyncErrorsAreLoggedAndDelivered) {
     EXPECT_TRUE(log.contains("Tessel Error:Error Domain=D Code=7 \"gone\""));
 }
 
-TEST_F(RequestsTest, HttpStatusDoesNotDecide) {
-    CannedHttpServer server500(CannedHttpServer::response(500, kEnvelope));
-    QVErrorOpt error;
-    EXPECT_TRUE(U::syncRequestURL(urlFor(server500.port(), "/tessel/libraries"), "u", "p", "GET",
-                                  std::nullopt, &error)
-                    .isValid());
-    EXPECT_FALSE(error);
-
-    CannedHttpServer empty200(CannedHttpServer::response(200, QByteArray()));
-    EXPECT_FALSE(U::syncRequestURL(urlFor(empty200.port(), "/tessel/libraries"), "u", "p", "GET",
-                                   std::nullopt, &error)
-                     .isValid());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 14);
-}
-
-TEST_F(RequestsTest, RefusedCredentialsBecomeError26) {
-    CannedHttpServer server(CannedHttpServer::response(401, "denied", "text/plain"));
-    QVErrorOpt error;
-    U::syncRequestURL(urlFor(server.port(), "/tessel/libraries/DB1/projects"), "u", "bad", "GET",
-                      std::nullopt, &error);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain, "QVTesselServiceErrorDomain");
-    EXPECT_EQ(error->code, 26);
-    EXPECT_TRUE(
-        error->localizedDescription().startsWith("(kQVTesselServiceErrorDomain error 26. and "));
-    EXPECT_EQ(error->userInfo.value("dbname"), "DB1");
-}
-
-TEST_F(RequestsTest, TransportFailuresKeepTheirOwnErrors) {
-    QVErrorOpt error;
-    const quint16 closed = CannedHttpServer::closedPort();
-    U::syncRequestURL(urlFor(closed, "/tessel/libraries/DB1/projects"), "u", "p", "GET",
-                      std::nullopt, &error);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain, "NSURLErrorDomain");
-    EXPECT_EQ(error->code, -1004);
-    EXPECT_FALSE(error->userInfo.contains("dbname"));
-
-    CannedHttpServer dropping(QByteArray(), CannedHttpServer::Mode::Drop);
-    U::syncRequestURL(urlFor(dropping.port(), "/tessel/libraries/DB1"), "u", "p", "GET",
-                      std::nullopt, &error);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, -1005);
-}
-
 TEST_F(RequestsTest, HungServiceTimesOutOnTheMainThreadWithoutDeadlock) {
     ASSERT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
     CannedHttpServer hanging(QByteArray(), CannedHttpServer::Mode::Hang);
