@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class QVExportItem;
+
+// Registers one finished export file in its library: builds the asset
+// fields, creates the asset, records its ID, confirms the upload, and moves
+// the item's status along (4 -> 6, 4 -> 5 -> 2 or 4 -> 5 -> 7).
+//
+// Both operations return at once. The first steps run on the background
+// pool, the later ones in the service's completions on the main thread, so
+// the blocks are called on either thread. The update block follows every
+// status change (callers save the list and redraw the row); the completion
+// is called exactly once, when the operation has ended for any reason. The
+// adapter never saves the list itself.
+class QVTesselAdapter {
+  public:
+    using ItemBlock = std::function<void(const std::shared_ptr<QVExportItem>& item)>;
+
+    // The movie file (exportStatus).
+    static void updateWithExportItem(const std::shared_ptr<QVExportItem>& item,
+                                     ItemBlock updateBlock, ItemBlock completion);
+    // The FCPXML file (fcpXMLStatus). Nothing happens, apart from the
+    // completion, when the file does not exist.
+    static void updateFCPXMLWithExportItem(const std::shared_ptr<QVExportItem>& item,
+                                           ItemBlock updateBlock, ItemBlock completion);
+
+  private:
+    QVTesselAdapter() = delete;
+};
