@@ -22,7 +22,7 @@ using namespace AECodes;
 struct AppleEventServer::Connection {
     QPointer<QLocalSocket> socket;
     QByteArray buffer;
-    QTimer* stall = nullptr;  // owned by the socket
+    QPointer<QTimer> stall;  // owned by the socket
     bool reading = false;     // guards against re-entry from nested event loops
 };
 
@@ -95,6 +95,7 @@ bool AppleEventServer::listen(const QString& path, QString* error) {
 
 void AppleEventServer::close() {
     for (auto& c : connections_) {
+        if (c->stall) c->stall->disconnect(this);
         if (c->socket) {
             c->socket->disconnect(this);
             c->socket->abort();
@@ -127,8 +128,10 @@ void AppleEventServer::acceptConnections() {
         connect(socket, &QLocalSocket::disconnected, this, [this, c] { drop(c, false, {}); });
         c->stall = new QTimer(socket);
         c->stall->setSingleShot(true);
-        connect(c->stall, &QTimer::timeout, this,
-                [this, c] { drop(c, true, QStringLiteral("frame left unfinished")); });
+        connect(c->stall, &QTimer::timeout, this, [this, c] {
+            // Never while a frame is being handled: readFrom owns c then.
+            if (!c->reading) drop(c, true, QStringLiteral("frame left unfinished"));
+        });
         if (socket->bytesAvailable() > 0) readFrom(c);
     }
 }
@@ -203,10 +206,14 @@ void AppleEventServer::sendReply(QLocalSocket* socket, qint32 returnID, const AE
 }
 
 void AppleEventServer::drop(Connection* c, bool malformed, const QString& reason) {
-    if (c->reading && !malformed) return;  // readFrom drops it when it is done
     auto it = std::find_if(connections_.begin(), connections_.end(),
                            [c](const auto& p) { return p.get() == c; });
     if (it == connections_.end()) return;
+    if (c->reading && !malformed) return;  // readFrom drops it when it is done
+    if (c->stall) {
+        c->stall->stop();
+        c->stall->disconnect(this);
+    }
     if (malformed) QVLog::log(QStringLiteral("Apple event connection closed: %1").arg(reason));
     QPointer<QLocalSocket> socket = c->socket;
     std::unique_ptr<Connection> owned = std::move(*it);
