@@ -1,63 +1,180 @@
 #include "platform/Dispatch.h"
 
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
 #include <mutex>
-#include <vector>
 
 #include <QCoreApplication>
-#include <QMetaObject>
+#include <QSocketNotifier>
 #include <QThread>
-#include <QThreadPool>
 #include <QTimer>
 
-// Work posted to the main queue before the application object exists is kept
-// and handed to the event loop as soon as the application is constructed.
-// After the application object is gone there is no main loop any more; such
-// work is kept the same way and runs only if a new application appears.
+#include "platform/WorkerPool.h"
+
+// Work crosses threads only through queues guarded by standard mutexes; an
+// eventfd merely wakes the thread that drains a queue. That keeps every
+// hand-over visible to thread checkers, which cannot see inside Qt.
 //
-// mainSync() from a thread other than the main one without an application
-// object runs the function on the calling thread: there is no loop to hop to,
-// and waiting would never end.
+// Before the application object exists, work for the main queue waits and is
+// handed to the event loop once the application is constructed. After the
+// application object is gone there is no main loop: such work waits the same
+// way and runs only if a new application appears. mainSync() from a thread
+// other than the main one without an application object runs the function
+// on the calling thread, since waiting would never end.
 
 namespace {
 
-struct DispatchState {
-    std::mutex pendingMutex;
-    std::vector<std::function<void()>> pendingMain;
+using Clock = std::chrono::steady_clock;
 
-    std::once_flag timerOnce;
-    QThread* timerThread = nullptr;
-    QObject* timerHost = nullptr;
+// Wakes the thread whose queue it drains: any thread writes to an eventfd,
+// a socket notifier on the draining thread reads it and drains. Nothing but
+// that file descriptor crosses threads (no posted Qt event), so every
+// hand-over goes through the standard mutexes around the queues.
+class Waker : public QObject {
+  public:
+    Waker(int fd, std::function<void()> drain, QObject* parent = nullptr)
+        : QObject(parent), fd_(fd), drain_(std::move(drain)) {}
 
-    // Declared last so it is destroyed first: running tasks may still use
-    // the members above while the pool waits for them.
-    QThreadPool pool;
-
-    DispatchState() {
-        pool.setMaxThreadCount(std::max(4, 2 * QThread::idealThreadCount()));
-        pool.setObjectName(QStringLiteral("Dispatch.global"));
+    static int createFd() { return ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+    static void wake(int fd) {
+        const uint64_t one = 1;
+        while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
     }
 
+    // On the draining thread.
+    void listen() {
+        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
+        QObject::connect(notifier_, &QSocketNotifier::activated, this, [this] {
+            uint64_t count = 0;
+            while (::read(fd_, &count, sizeof count) < 0 && errno == EINTR) {
+            }
+            drain_();
+        });
+        wake(fd_);  // whatever was queued before, once the event loop runs
+    }
+
+  private:
+    int fd_;
+    std::function<void()> drain_;
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+struct Delayed {
+    std::function<void()> fn;
+    Dispatch::Queue queue;
+};
+
+struct DispatchState {
+    // Main queue.
+    std::mutex mainMutex;
+    std::deque<std::function<void()>> mainQueue;
+    int mainFd = -1;  // eventfd of the main thread's waker, while an application exists
+    bool mainWakePending = false;
+
+    // Delays: one timer thread, one timer armed for the earliest deadline.
+    std::mutex timerMutex;
+    std::multimap<Clock::time_point, Delayed> delayed;
+    std::once_flag timerOnce;
+    QThread* timerThread = nullptr;
+    int timerFd = -1;
+    QTimer* timer = nullptr;  // used on the timer thread only
+
+    // Declared last so it is destroyed first, while running tasks may still
+    // use the members above.
+    WorkerPool pool{std::max(4, 2 * QThread::idealThreadCount())};
+
     ~DispatchState() {
-        pool.waitForDone();
         if (timerThread) {
             timerThread->quit();
             timerThread->wait();
-            delete timerThread;  // the host is deleted on the thread's finish
+            delete timerThread;
         }
+    }
+
+    // Wakes the main thread once for any number of queued items.
+    void wakeMain(std::unique_lock<std::mutex>& lock) {
+        if (mainFd < 0 || mainWakePending || mainQueue.empty()) return;
+        mainWakePending = true;
+        const int fd = mainFd;
+        lock.unlock();
+        Waker::wake(fd);
+    }
+
+    // Runs the items present now; later ones get another turn of the event
+    // loop, so a task that keeps posting cannot starve other events.
+    void drainMain() {
+        std::unique_lock lock(mainMutex);
+        mainWakePending = false;
+        size_t count = mainQueue.size();
+        while (count-- > 0 && !mainQueue.empty()) {
+            std::function<void()> fn = std::move(mainQueue.front());
+            mainQueue.pop_front();
+            lock.unlock();
+            fn();
+            fn = nullptr;
+            lock.lock();
+        }
+        wakeMain(lock);
     }
 
     void startTimerThread() {
         std::call_once(timerOnce, [this] {
+            timerFd = Waker::createFd();
             timerThread = new QThread;
             timerThread->setObjectName(QStringLiteral("Dispatch.timers"));
-            timerHost = new QObject;
-            timerHost->moveToThread(timerThread);
-            QObject::connect(timerThread, &QThread::finished, timerHost, &QObject::deleteLater);
+            auto* waker = new Waker(timerFd, [this] { armTimer(); });
+            waker->moveToThread(timerThread);
+            QObject::connect(timerThread, &QThread::started, waker, [this, waker] {
+                timer = new QTimer(waker);
+                timer->setSingleShot(true);
+                timer->setTimerType(Qt::PreciseTimer);
+                QObject::connect(timer, &QTimer::timeout, waker, [this] { fireDue(); });
+                waker->listen();
+            });
+            QObject::connect(timerThread, &QThread::finished, waker, &QObject::deleteLater);
             timerThread->start();
         });
+    }
+
+    // Timer thread: points the one timer at the earliest deadline.
+    void armTimer() {
+        if (!timer) return;  // armed as soon as the thread has started
+        std::unique_lock lock(timerMutex);
+        if (delayed.empty()) {
+            timer->stop();
+            return;
+        }
+        const auto wait =
+            std::chrono::ceil<std::chrono::milliseconds>(delayed.begin()->first - Clock::now());
+        lock.unlock();
+        timer->start(int(std::clamp<qint64>(wait.count(), 0, std::numeric_limits<int>::max())));
+    }
+
+    // Timer thread: hands every due item to its queue.
+    void fireDue() {
+        std::vector<Delayed> due;
+        {
+            std::lock_guard lock(timerMutex);
+            const auto now = Clock::now();
+            auto end = delayed.upper_bound(now);
+            for (auto it = delayed.begin(); it != end; ++it) due.push_back(std::move(it->second));
+            delayed.erase(delayed.begin(), end);
+        }
+        for (auto& item : due) {
+            if (item.queue == Dispatch::Queue::Main)
+                Dispatch::main(std::move(item.fn));
+            else
+                Dispatch::global(std::move(item.fn));
+        }
+        armTimer();
     }
 };
 
@@ -66,36 +183,40 @@ DispatchState& state() {
     return instance;
 }
 
-void postToApplication(std::function<void()> fn) {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
-}
-
-// Flushes work queued before the application object existed.
-void flushPendingMain() {
-    std::vector<std::function<void()>> pending;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.pendingMutex);
-        pending.swap(s.pendingMain);
+// Runs on the main thread inside the application's constructor.
+void attachToApplication() {
+    auto& s = state();
+    const int fd = Waker::createFd();
+    if (fd < 0) {
+        qWarning("Dispatch: no eventfd, the main queue cannot be woken");
+        return;
     }
-    for (auto& fn : pending) postToApplication(std::move(fn));
+    auto* waker = new Waker(
+        fd, [&s] { s.drainMain(); }, QCoreApplication::instance());
+    QObject::connect(waker, &QObject::destroyed, [&s, fd] {
+        std::lock_guard lock(s.mainMutex);
+        s.mainFd = -1;
+        s.mainWakePending = false;
+        ::close(fd);
+    });
+    {
+        std::lock_guard lock(s.mainMutex);
+        s.mainFd = fd;
+        s.mainWakePending = false;
+    }
+    waker->listen();
 }
 
 }  // namespace
 
-Q_COREAPP_STARTUP_FUNCTION(flushPendingMain)
+Q_COREAPP_STARTUP_FUNCTION(attachToApplication)
 
 void Dispatch::main(std::function<void()> fn) {
     if (!fn) return;
     auto& s = state();
-    {
-        std::lock_guard lock(s.pendingMutex);
-        if (!QCoreApplication::instance()) {
-            s.pendingMain.push_back(std::move(fn));
-            return;
-        }
-    }
-    postToApplication(std::move(fn));
+    std::unique_lock lock(s.mainMutex);
+    s.mainQueue.push_back(std::move(fn));
+    s.wakeMain(lock);
 }
 
 void Dispatch::global(std::function<void()> fn) {
@@ -107,20 +228,15 @@ void Dispatch::after(int ms, std::function<void()> fn, Queue queue) {
     if (!fn) return;
     auto& s = state();
     s.startTimerThread();
-    const int delay = std::max(0, ms);
-    QObject* host = s.timerHost;
-    QMetaObject::invokeMethod(
-        host,
-        [host, delay, fn = std::move(fn), queue]() mutable {
-            QTimer::singleShot(delay, Qt::PreciseTimer, host,
-                               [fn = std::move(fn), queue]() mutable {
-                                   if (queue == Queue::Main)
-                                       Dispatch::main(std::move(fn));
-                                   else
-                                       Dispatch::global(std::move(fn));
-                               });
-        },
-        Qt::QueuedConnection);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, ms));
+    bool earliest = false;
+    {
+        std::lock_guard lock(s.timerMutex);
+        auto it = s.delayed.emplace(deadline, Delayed{std::move(fn), queue});
+        earliest = it == s.delayed.begin();
+    }
+    // Only a new earliest deadline moves the timer.
+    if (earliest && s.timerFd >= 0) Waker::wake(s.timerFd);
 }
 
 void Dispatch::mainSync(std::function<void()> fn) {
@@ -129,8 +245,17 @@ void Dispatch::mainSync(std::function<void()> fn) {
         fn();
         return;
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn),
-                              Qt::BlockingQueuedConnection);
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+    main([&] {
+        fn();
+        std::lock_guard lock(mutex);
+        done = true;
+        cv.notify_one();
+    });
+    std::unique_lock lock(mutex);
+    cv.wait(lock, [&] { return done; });
 }
 
 bool Dispatch::isMainThread() {

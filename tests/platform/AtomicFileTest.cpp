@@ -51,9 +51,14 @@ RELAYDOCK_CHILD_MAIN(atomicWriteLoop) {
     }
 }
 
-// One write; prints the error and exits with 3 when it fails.
+// One write as an unprivileged user; prints the error and exits with 3 when
+// it fails. Root gives up its rights first (root ignores permissions).
 RELAYDOCK_CHILD_MAIN(atomicWriteOnce) {
     if (argc < 2) return 2;
+    if (::geteuid() == 0) {
+        ::setgroups(0, nullptr);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 99;
+    }
     QString error;
     if (AtomicFile::write(QString::fromLocal8Bit(argv[0]), QByteArray(argv[1]), &error)) return 0;
     std::fputs(error.toLocal8Bit().constData(), stdout);
@@ -95,8 +100,8 @@ TEST(AtomicFileTest, FailuresReportAndLeaveNothingBehind) {
     EXPECT_EQ(strays(dir.path(), "folder"), QStringList());
 }
 
-// The write runs in a child that is not root (root ignores permissions), so
-// the folder's missing write permission really stops it.
+// The write runs in a child that is not root, so the folder's missing write
+// permission really stops it.
 TEST(AtomicFileTest, ReadOnlyFolderFailsCleanlyKeepingTheOldFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
@@ -110,12 +115,6 @@ TEST(AtomicFileTest, ReadOnlyFolderFailsCleanlyKeepingTheOldFile) {
 
     QProcess child;
     ChildMain::setUp(child, "atomicWriteOnce", {path, "new content"});
-    if (::geteuid() == 0) {
-        child.setChildProcessModifier([] {
-            ::setgroups(0, nullptr);
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
-        });
-    }
     child.start();
     ASSERT_TRUE(child.waitForFinished(60000));
     EXPECT_EQ(child.exitCode(), 3) << child.readAllStandardError().toStdString();
