@@ -27,7 +27,10 @@ void NotificationCenter::post(const QString& name, std::any object, const QVaria
         deliver(notification);
         return;
     }
-    Dispatch::main([this, notification = std::move(notification)] { deliver(notification); });
+    Dispatch::main(
+        [this, alive = std::weak_ptr<int>(lifetime_), notification = std::move(notification)] {
+            if (alive.lock()) deliver(notification);
+        });
 }
 
 // Observers may add or remove observers (themselves included) while being

@@ -3,6 +3,7 @@
 #include <any>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include <QString>
@@ -34,4 +35,7 @@ class NotificationCenter {
     std::mutex mutex_;
     Token next_ = 1;
     std::map<Token, std::pair<QString, Handler>> observers_;
+    // Lets a delivery queued from another thread notice that the centre has
+    // been destroyed meanwhile (on the main thread) and drop itself.
+    std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
 };

@@ -4,12 +4,16 @@
 #include <mutex>
 #include <set>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 #include "platform/Dispatch.h"
+#include "support/ChildMain.h"
 #include "support/Wait.h"
 
 namespace {
@@ -141,4 +145,30 @@ TEST(DispatchTest, MainSyncRunsInlineOnMainAndWaitsFromElsewhere) {
     worker.join();
     EXPECT_TRUE(ranOnMain);
     EXPECT_TRUE(sawBackground);
+}
+
+// Without an application object: main-queue work waits for the application
+// and then runs from its event loop, not inside its constructor; mainSync
+// runs at once.
+RELAYDOCK_CHILD_MAIN(dispatchBeforeApplication) {
+    std::string order;
+    Dispatch::main([&] { order += "queued "; });
+    std::thread([&] { Dispatch::mainSync([&] { order += "sync "; }); }).join();
+    int qtArgc = 1;
+    char name[] = "dispatch-child";
+    char* qtArgv[] = {name, nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+    order += "constructed ";
+    QTimer::singleShot(0, &app, [&] { Dispatch::after(1, [&] { app.quit(); }); });
+    app.exec();
+    std::fputs(order.c_str(), stdout);
+    return 0;
+}
+
+TEST(DispatchTest, WorkQueuedBeforeTheApplicationRunsInItsEventLoop) {
+    QProcess child;
+    ChildMain::setUp(child, "dispatchBeforeApplication");
+    child.start();
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.readAllStandardOutput(), "sync constructed queued ");
 }

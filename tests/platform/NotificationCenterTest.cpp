@@ -5,6 +5,7 @@
 
 #include <QThread>
 
+#include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "support/Wait.h"
 
@@ -60,4 +61,18 @@ TEST(NotificationCenterTest, ObserversMayChangeTheObserverListWhileNotified) {
     calls.clear();
     center.post("N");
     EXPECT_EQ(calls, (std::vector<QString>{"all:N", "added"}));
+}
+
+TEST(NotificationCenterTest, APostQueuedForADestroyedCentreIsDropped) {
+    std::atomic<int> calls{0};
+    {
+        NotificationCenter center;
+        center.addObserver("Late", [&](const Notification&) { ++calls; });
+        std::thread poster([&] { center.post("Late"); });
+        poster.join();
+    }  // destroyed before the main loop delivered
+    bool marker = false;
+    Dispatch::main([&] { marker = true; });  // runs after the queued delivery
+    ASSERT_TRUE(waitUntil([&] { return marker; }));
+    EXPECT_EQ(calls, 0);
 }
