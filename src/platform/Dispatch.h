@@ -5,6 +5,12 @@
 // Work queues of the agent: the main thread's event loop, a bounded pool of
 // background threads, and delayed work driven by timers (never by a thread
 // that sleeps), so thousands of pending waits cost no threads.
+//
+// Work for the main queue runs in the order it was queued, always from the
+// event loop (never inside main() itself). Queued before the application
+// object exists, it waits until the application's event loop runs; queued
+// after the application object is gone, it never runs. Every hand-over
+// between threads goes through standard mutexes, which ThreadSanitizer sees.
 class Dispatch {
   public:
     enum class Queue { Main, Global };
@@ -17,7 +23,9 @@ class Dispatch {
     // drives every pending delay.
     static void after(int ms, std::function<void()> fn, Queue queue = Queue::Main);
     // Runs fn on the main thread and waits for it; runs it at once when
-    // called on the main thread.
+    // called on the main thread, or on the calling thread when there is no
+    // application object. Deadlocks, as any synchronous hop does, if the main
+    // thread is itself waiting for the caller (e.g. in waitForGlobal()).
     static void mainSync(std::function<void()> fn);
     static bool isMainThread();
     // Blocks until every task queued on the global pool so far has finished

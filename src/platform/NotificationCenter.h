@@ -17,7 +17,10 @@ struct Notification {
 
 // Named notifications inside the agent. Observers always run on the main
 // thread: a post from another thread is delivered there asynchronously, a
-// post from the main thread is delivered before post() returns.
+// post from the main thread is delivered before post() returns. An observer
+// registered with an empty name receives every notification. Observers may
+// add and remove observers while being notified; one removed meanwhile is
+// not called.
 class NotificationCenter {
   public:
     using Token = quint64;

@@ -277,6 +277,16 @@ TEST_F(PropertyListTest, CorruptInputIsRefusedWithoutCrashing) {
                             QByteArray("</array>").repeated(100000) + "</plist>";
     EXPECT_FALSE(PropertyList::read(deep, &error).has_value());
 
+    // Entity definitions are not expanded (no exponential blow-up).
+    QByteArray laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE l [<!ENTITY l0 \"lol\">";
+    for (int i = 1; i < 10; ++i)
+        laughs += QString("<!ENTITY l%1 \"%2\">")
+                      .arg(i)
+                      .arg(QString("&l%1;").arg(i - 1).repeated(10))
+                      .toLatin1();
+    laughs += "]>\n<plist><string>&l9;</string></plist>\n";
+    EXPECT_FALSE(PropertyList::read(laughs).has_value());
+
     // Every truncation and random damage of a real binary list: any outcome
     // but a crash is acceptable.
     bool ok = false;
