@@ -126,46 +126,59 @@ QVErrorOpt QVNetworkThread::transportError(QNetworkReply::NetworkError code, con
     }
 }
 
+void QVNetworkThread::post(std::function<void(QObject*)> task) {
+    {
+        std::lock_guard lock(tasksMutex_);
+        tasks_.push_back(std::move(task));
+    }
+    // The wake-up carries no data: the tasks travel through the locked queue,
+    // where every thread (and ThreadSanitizer) sees them handed over.
+    QMetaObject::invokeMethod(
+        context_, [] { shared().runTasks(); }, Qt::QueuedConnection);
+}
+
+void QVNetworkThread::runTasks() {
+    std::deque<std::function<void(QObject*)>> tasks;
+    {
+        std::lock_guard lock(tasksMutex_);
+        tasks.swap(tasks_);
+    }
+    for (auto& task : tasks) task(context_);
+}
+
 void QVNetworkThread::send(const QNetworkRequest& request, const QByteArray& method,
                            const std::optional<QByteArray>& body, int timeoutMs, Done done) {
-    QObject* context = context_;
-    QMetaObject::invokeMethod(
-        context,
-        [context, request, method, body, timeoutMs, done = std::move(done)]() mutable {
-            QNetworkRequest outgoing = request;
-            // No cookies travel: a request carries exactly the headers its
-            // builder set (plus what HTTP itself needs).
-            outgoing.setAttribute(QNetworkRequest::CookieLoadControlAttribute,
-                                  QNetworkRequest::Manual);
-            outgoing.setAttribute(QNetworkRequest::CookieSaveControlAttribute,
-                                  QNetworkRequest::Manual);
-            QNetworkAccessManager* manager = managerOf(context);
-            QNetworkReply* reply = body ? manager->sendCustomRequest(outgoing, method, *body)
-                                        : manager->sendCustomRequest(outgoing, method);
-            auto timedOut = std::make_shared<bool>(false);
-            auto* timer = new QTimer(reply);
-            timer->setSingleShot(true);
-            QObject::connect(timer, &QTimer::timeout, reply, [reply, timedOut] {
-                *timedOut = true;
-                reply->abort();
-            });
-            timer->start(std::max(0, timeoutMs));
-            const QUrl url = outgoing.url();
-            QObject::connect(
-                reply, &QNetworkReply::finished, context,
-                [reply, timer, timedOut, url, done = std::move(done)] {
-                    timer->stop();
-                    QVNetworkResponse response;
-                    response.statusCode =
-                        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-                    if (reply->isOpen()) response.body = reply->readAll();
-                    response.error = *timedOut ? QVErrorOpt(urlError(-1001, url))
-                                               : transportError(reply->error(), url);
-                    reply->deleteLater();
-                    if (done) done(response);
-                });
-        },
-        Qt::QueuedConnection);
+    post([request, method, body, timeoutMs, done = std::move(done)](QObject* context) mutable {
+        QNetworkRequest outgoing = request;
+        // No cookies travel: a request carries exactly the headers its
+        // builder set (plus what HTTP itself needs).
+        outgoing.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+        outgoing.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+        QNetworkAccessManager* manager = managerOf(context);
+        QNetworkReply* reply = body ? manager->sendCustomRequest(outgoing, method, *body)
+                                    : manager->sendCustomRequest(outgoing, method);
+        auto timedOut = std::make_shared<bool>(false);
+        auto* timer = new QTimer(reply);
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, reply, [reply, timedOut] {
+            *timedOut = true;
+            reply->abort();
+        });
+        timer->start(std::max(0, timeoutMs));
+        const QUrl url = outgoing.url();
+        QObject::connect(reply, &QNetworkReply::finished, context,
+                         [reply, timer, timedOut, url, done = std::move(done)] {
+                             timer->stop();
+                             QVNetworkResponse response;
+                             response.statusCode =
+                                 reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+                             if (reply->isOpen()) response.body = reply->readAll();
+                             response.error = *timedOut ? QVErrorOpt(urlError(-1001, url))
+                                                        : transportError(reply->error(), url);
+                             reply->deleteLater();
+                             if (done) done(response);
+                         });
+    });
 }
 
 void QVNetworkThread::clearConnectionCache() {
@@ -173,10 +186,13 @@ void QVNetworkThread::clearConnectionCache() {
         managerOf(context_)->clearConnectionCache();
         return;
     }
-    QObject* context = context_;
-    QMetaObject::invokeMethod(
-        context, [context] { managerOf(context)->clearConnectionCache(); },
-        Qt::BlockingQueuedConnection);
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    post([done](QObject* context) {
+        managerOf(context)->clearConnectionCache();
+        done->set_value();
+    });
+    finished.wait();
 }
 
 QVNetworkResponse QVNetworkThread::sendAndWait(const QNetworkRequest& request,

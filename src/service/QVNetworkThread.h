@@ -1,6 +1,8 @@
 #pragma once
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 #include <QByteArray>
@@ -50,6 +52,12 @@ class QVNetworkThread {
 
   private:
     QVNetworkThread();
+    // Runs task(context) on the network thread.
+    void post(std::function<void(QObject*)> task);
+    void runTasks();
+
+    std::mutex tasksMutex_;
+    std::deque<std::function<void(QObject*)>> tasks_;
 
     QThread thread_;
     QObject* context_ = nullptr;  // lives in thread_; parent of the manager
