@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include "CannedHttpServer.h"
+#include "platform/Localization.h"
 #include "platform/MachineIdentity.h"
 #include "platform/PropertyList.h"
 #include "platform/QVLog.h"
@@ -113,6 +114,8 @@ TEST_F(RequestsTest, MissingArgumentsCompleteAtOnceWithoutSending) {
         ASSERT_TRUE(out.error);
         EXPECT_EQ(out.error->domain, "TESSEL Exporter SDK");
         EXPECT_EQ(out.error->code, 10000);
+        EXPECT_EQ(out.error->localizedDescription(),
+                  Localization::localizedString("request.error.param.nil"));
     }
     // A request that is sent afterwards is the first the server sees.
     AsyncResult sent;
