@@ -197,8 +197,10 @@ QString QVLibrary::descriptionString() const {
 }
 
 qsizetype QVLibrary::index() const {
-    return QVLibraryManager::sharedManager().indexOfLibrary(
-        std::const_pointer_cast<QVLibrary>(shared_from_this()));
+    const QVLibraryList libraries = QVLibraryManager::sharedManager().libraries();
+    for (qsizetype i = 0; i < libraries.size(); ++i)
+        if (libraries[i].get() == this) return i;
+    return -1;
 }
 
 // ---- State ----
@@ -250,7 +252,12 @@ void QVLibrary::finishLoad(quint64 generation, const QVProjectList& projects) {
 }
 
 void QVLibrary::loadProjectsWithCompletion(ProjectsCompletion completion) {
-    auto self = shared_from_this();
+    auto self = weak_from_this().lock();
+    if (!completion) completion = [](const QVProjectList&, const QVErrorOpt&) {};
+    if (!self) {  // a record nobody owns cannot outlive the request
+        completion({}, paramNilError());
+        return;
+    }
     Dispatch::global([self, completion = std::move(completion)]() mutable {
         const quint64 generation = self->beginLoad();
         auto finish = [self, generation, completion](const QVariant& result,
@@ -297,7 +304,7 @@ QVProjectList QVLibrary::projectsFromResponse(const QVariant& response) {
     QVProjectList projects;
     const QVariant list = response.toMap().value("projects");
     if (list.typeId() != QMetaType::QVariantList) return projects;
-    auto self = shared_from_this();
+    auto self = weak_from_this().lock();
     for (const QVariant& object : list.toList()) {
         auto project = QVProject::projectWithDictionary(object);
         if (!project) continue;
@@ -313,7 +320,7 @@ void QVLibrary::loadGroupsWithParent(const QVariant& dictionary,
                                      const std::shared_ptr<QVProject>& node,
                                      const std::shared_ptr<QVProject>& rootProject) {
     if (!node) return;
-    auto self = shared_from_this();
+    auto self = weak_from_this().lock();
     // (object, node) pairs whose "group" lists are still to be read.
     std::vector<std::pair<QVariant, std::shared_ptr<QVProject>>> work{{dictionary, node}};
     while (!work.empty()) {

@@ -98,7 +98,15 @@ qsizetype QVProject::indexOfGroup(const std::shared_ptr<QVProject>& group) const
 
 std::shared_ptr<QVProject> QVProject::groupWithID(const QString& groupID) const {
     std::shared_ptr<QVProject> found;
-    findGroupWithID(groupID, std::const_pointer_cast<QVProject>(shared_from_this()), &found);
+    if (auto self = weak_from_this().lock()) {
+        findGroupWithID(groupID, std::const_pointer_cast<QVProject>(self), &found);
+        return found;
+    }
+    // A node not held by a shared pointer can only hand out its children.
+    for (const auto& child : childGroups_) {
+        findGroupWithID(groupID, child, &found);
+        if (found) break;
+    }
     return found;
 }
 
@@ -176,6 +184,7 @@ QString QVProject::parentPath(const std::shared_ptr<QVProject>& parent, const QS
 
 void QVProject::accessibilityForReferenceFilePaths(const QStringList& paths,
                                                    AccessCompletion completion) {
+    if (!completion) completion = [](bool, const QVErrorOpt&, const QStringList&) {};
     const auto lib = library();
     const auto connection = lib ? lib->connection() : nullptr;
     QVariantList items;
