@@ -158,7 +158,7 @@ bool convert(plist_t node, QVariant& out, int depth, QString* error) {
                     free(iter);
                     return false;
                 }
-                map.insert(name, converted);
+                map.insert(map.cend(), name, converted);  // keys usually arrive sorted
             }
             free(iter);
             out = map;
