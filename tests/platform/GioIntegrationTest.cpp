@@ -75,6 +75,8 @@ RELAYDOCK_CHILD_MAIN(gioAssociations) {
 }
 
 TEST(GioIntegrationTest, AssociationsAndLaunchesFollowTheDesktopDatabase) {
+    // File types come from the freedesktop MIME database (shared-mime-info).
+    if (!QFile::exists("/usr/share/mime/mime.cache")) GTEST_SKIP() << "no MIME database";
     QTemporaryDir dir;
     const QString root = dir.path();
     const QString apps = root + "/data/applications";
