@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 
 // Work queues of the agent: the main thread's event loop, a bounded pool of
 // background threads, and delayed work driven by timers (never by a thread
@@ -28,6 +29,11 @@ class Dispatch {
     // thread is itself waiting for the caller (e.g. in waitForGlobal()).
     static void mainSync(std::function<void()> fn);
     static bool isMainThread();
+    // Runs fn exactly once per flag, however many threads call at once; the
+    // others wait until it has finished.
+    static void once(std::once_flag& flag, const std::function<void()>& fn) {
+        std::call_once(flag, fn);
+    }
     // Blocks until every task queued on the global pool so far has finished
     // (tests and orderly shutdown).
     static void waitForGlobal(int timeoutMs = -1);

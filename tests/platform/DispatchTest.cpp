@@ -122,6 +122,25 @@ TEST(DispatchTest, ManyPendingDelaysCostNoThreads) {
     ASSERT_TRUE(waitUntil([&] { return fired == 2001; }));
 }
 
+TEST(DispatchTest, OnceRunsOnceAndOthersSeeItsResult) {
+    std::once_flag flag;
+    std::atomic<int> runs{0};
+    int value = 0;
+    std::atomic<int> sawValue{0};
+    for (int i = 0; i < 16; ++i)
+        Dispatch::global([&] {
+            Dispatch::once(flag, [&] {
+                QThread::msleep(5);
+                value = 42;
+                ++runs;
+            });
+            if (value == 42) ++sawValue;
+        });
+    Dispatch::waitForGlobal();
+    EXPECT_EQ(runs.load(), 1);
+    EXPECT_EQ(sawValue.load(), 16);
+}
+
 TEST(DispatchTest, MainSyncRunsInlineOnMainAndWaitsFromElsewhere) {
     QThread* mainThread = QThread::currentThread();
     EXPECT_TRUE(Dispatch::isMainThread());
