@@ -22,6 +22,35 @@ QVError paramNilError() {
                                        Localization::localizedString("request.error.param.nil"));
 }
 
+// A copy that shares no container or text with the original. Implicitly
+// shared Qt values nested in variants are released inside Qt itself, out of
+// sight of thread checkers; private copies keep every hand-over visible.
+// Nesting beyond a few levels is not expected in a user list and is shared.
+QVariant detachedCopy(const QVariant& value, int depth = 0) {
+    if (depth > 8) return value;
+    switch (value.typeId()) {
+        case QMetaType::QVariantMap: {
+            QVariantMap copy;
+            const QVariantMap map = value.toMap();
+            for (auto it = map.cbegin(); it != map.cend(); ++it)
+                copy.insert(QString(it.key().constData(), it.key().size()),
+                            detachedCopy(it.value(), depth + 1));
+            return copy;
+        }
+        case QMetaType::QVariantList: {
+            QVariantList copy;
+            for (const QVariant& item : value.toList()) copy.append(detachedCopy(item, depth + 1));
+            return copy;
+        }
+        case QMetaType::QString: {
+            const QString text = value.toString();
+            return QString(text.constData(), text.size());
+        }
+        default:
+            return value;
+    }
+}
+
 }  // namespace
 
 QVLibraryManager& QVLibraryManager::sharedManager() {
@@ -101,24 +130,27 @@ void QVLibraryManager::reloadNetworkUserDict() {
     setNetworkUserDict(users);
 }
 
-QString QVLibraryManager::networkUserIDWithDBName(const QString& dbName) const {
+QString QVLibraryManager::networkUserValue(const QString& dbName, const char* key,
+                                           const char* operation) const {
     try {
-        const QVariant user = networkUserDict().value(dbName);
-        return QVTesselUtil::stringValueFromObject(user.toMap().value("userid"));
+        // Read and copied under the lock: the nested dictionaries are shared
+        // with whatever thread replaces them on the next load.
+        std::lock_guard lock(stateMutex_);
+        const QString value = QVTesselUtil::stringValueFromObject(
+            networkUserDict_.value(dbName).toMap().value(QString::fromLatin1(key)));
+        return value.isNull() ? QString() : QString(value.constData(), value.size());
     } catch (const std::exception& e) {
-        QVLog::log(QStringLiteral("networkUserIDWithDBName exception:%1").arg(e.what()));
+        QVLog::log(QStringLiteral("%1 exception:%2").arg(QLatin1String(operation), e.what()));
         return QString();
     }
 }
 
+QString QVLibraryManager::networkUserIDWithDBName(const QString& dbName) const {
+    return networkUserValue(dbName, "userid", "networkUserIDWithDBName");
+}
+
 QString QVLibraryManager::networkUserPasswordWithDBName(const QString& dbName) const {
-    try {
-        const QVariant user = networkUserDict().value(dbName);
-        return QVTesselUtil::stringValueFromObject(user.toMap().value("userpassword"));
-    } catch (const std::exception& e) {
-        QVLog::log(QStringLiteral("networkUserPasswordWithDBName exception:%1").arg(e.what()));
-        return QString();
-    }
+    return networkUserValue(dbName, "userpassword", "networkUserPasswordWithDBName");
 }
 
 // ---- Sorting ----
@@ -310,11 +342,21 @@ void QVLibraryManager::loadGroupsWithNewProject(const std::shared_ptr<QVProject>
     }
 
 QV_STATE_FIELD(QVLibraryList, libraries, setLibraries, libraries_)
-QV_STATE_FIELD(QVariantMap, networkUserDict, setNetworkUserDict, networkUserDict_)
 QV_STATE_FIELD(QString, localLibraryUserID, setLocalLibraryUserID, localLibraryUserID_)
 QV_STATE_FIELD(QString, localLibraryPassword, setLocalLibraryPassword, localLibraryPassword_)
 QV_STATE_FIELD(QVProjectList, currentProjects, setCurrentProjects, currentProjects_)
 #undef QV_STATE_FIELD
+
+QVariantMap QVLibraryManager::networkUserDict() const {
+    std::lock_guard lock(stateMutex_);
+    return detachedCopy(networkUserDict_).toMap();
+}
+
+void QVLibraryManager::setNetworkUserDict(const QVariantMap& networkUserDict) {
+    const QVariant copy = detachedCopy(networkUserDict);
+    std::lock_guard lock(stateMutex_);
+    networkUserDict_ = copy.toMap();
+}
 
 qint64 QVLibraryManager::servicePort() const {
     std::lock_guard lock(stateMutex_);

@@ -86,6 +86,8 @@ class QVLibraryManager {
     void setCurrentProjects(const QVProjectList& projects);
 
   private:
+    QString networkUserValue(const QString& dbName, const char* key, const char* operation) const;
+
     // Serialises loads and listings; held across a full load's completion.
     std::recursive_mutex registryLock_;
     // Guards the fields below; held only for copies, never across I/O.
