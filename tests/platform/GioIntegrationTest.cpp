@@ -69,6 +69,7 @@ RELAYDOCK_CHILD_MAIN(gioAssociations) {
         {"open", Workspace::openFile(file)},
         {"openMissing", Workspace::openFile(folder + "/missing.mov")},
         {"reveal", Workspace::revealInFileManager({file})},
+        {"openUrl", Workspace::openUrl("relaydock-test://open/item?id=7")},
     };
     std::fputs(QJsonDocument(report).toJson(QJsonDocument::Compact).constData(), stdout);
     return 0;
@@ -95,9 +96,15 @@ TEST(GioIntegrationTest, AssociationsAndLaunchesFollowTheDesktopDatabase) {
               desktopEntry("Gamma Files", runner("gamma"), "MimeType=inode/directory;"));
     writeFile(apps + "/hidden.desktop", desktopEntry("Hidden Helper", runner("hidden"),
                                                      "MimeType=video/quicktime;\nNoDisplay=true"));
+    writeFile(apps + "/delta.desktop",
+              QString("[Desktop Entry]\nType=Application\nName=Delta Links\nExec=%1 %u\n"
+                      "MimeType=x-scheme-handler/relaydock-test;\n")
+                  .arg(runner("delta"))
+                  .toUtf8());
     writeFile(root + "/config/mimeapps.list",
               "[Default Applications]\nvideo/quicktime=beta.desktop\n"
-              "inode/directory=gamma.desktop\n");
+              "inode/directory=gamma.desktop\n"
+              "x-scheme-handler/relaydock-test=delta.desktop\n");
     const QString clip = root + "/media/clip one.mov";
     writeFile(clip, QByteArray(64, '\0'));
 
@@ -151,6 +158,7 @@ TEST(GioIntegrationTest, AssociationsAndLaunchesFollowTheDesktopDatabase) {
     EXPECT_TRUE(report["open"].toBool());
     EXPECT_FALSE(report["openMissing"].toBool());
     EXPECT_TRUE(report["reveal"].toBool());
+    EXPECT_TRUE(report["openUrl"].toBool());
     // The launched programs run on their own; wait for their records.
     auto logOf = [&](const char* who) {
         QFile file(root + "/" + who + ".log");
@@ -158,11 +166,13 @@ TEST(GioIntegrationTest, AssociationsAndLaunchesFollowTheDesktopDatabase) {
                                               : QString();
     };
     ASSERT_TRUE(waitUntil([&] {
-        return !logOf("alpha").isEmpty() && !logOf("beta").isEmpty() && !logOf("gamma").isEmpty();
+        return !logOf("alpha").isEmpty() && !logOf("beta").isEmpty() && !logOf("gamma").isEmpty() &&
+               !logOf("delta").isEmpty();
     }));
     EXPECT_EQ(logOf("alpha"), clip);
     EXPECT_EQ(logOf("beta"), clip);
     EXPECT_EQ(logOf("gamma"), root + "/media");  // no file manager service: its folder opens
+    EXPECT_EQ(logOf("delta"), "relaydock-test://open/item?id=7");
 }
 
 TEST(WorkspaceTest, FileIconsAlwaysHaveSomethingToShow) {
