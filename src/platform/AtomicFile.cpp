@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -45,6 +47,23 @@ int createTemporary(const QString& folder, const QString& fileName, QByteArray& 
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
+}
+
+// Temporaries of writers that died half-way (their process is gone) are
+// removed, so crashes do not pile up files beside the destination. One whose
+// process still exists is left alone: it may be a write in progress.
+void removeStaleTemporaries(const QString& folder, const QString& fileName) {
+    const QString prefix = QLatin1Char('.') + fileName.left(120) + QLatin1Char('.');
+    const QStringList names =
+        QDir(folder).entryList({prefix + QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        const QStringList parts = name.mid(prefix.size()).split(QLatin1Char('.'));
+        bool ok = false;
+        const qint64 pid = parts.isEmpty() ? 0 : parts.first().toLongLong(&ok);
+        if (!ok || pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            ::unlink(QFile::encodeName(folder + QLatin1Char('/') + name).constData());
+    }
 }
 
 }  // namespace
@@ -105,5 +124,6 @@ bool AtomicFile::write(const QString& path, const QByteArray& data, QString* err
         ::fsync(dirFd);
         ::close(dirFd);
     }
+    removeStaleTemporaries(folder, targetInfo.fileName());
     return true;
 }

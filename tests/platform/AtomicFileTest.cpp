@@ -150,4 +150,8 @@ TEST(AtomicFileTest, KilledWriterNeverLeavesADamagedFile) {
         const QByteArray now = readAll(path);
         ASSERT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
     }
+    // The next successful write clears what the killed writers left behind.
+    ASSERT_TRUE(AtomicFile::write(path, "settled"));
+    EXPECT_EQ(strays(dir.path(), "list.plist"), QStringList());
+    EXPECT_EQ(readAll(path), "settled");
 }
