@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "export/PlistXmlWriter.h"
 #include "export/QVUploadLocation.h"
 #include "library/KeyedArchiver.h"
 #include "library/KeyedUnarchiver.h"
@@ -185,17 +186,58 @@ void QVExportItem::appendXml(QByteArray& out, int depth) const {
         out.append(*cached);
         return;
     }
-    // The statuses go into the text exactly as they were compared above.
-    QVariantMap map = dictionaryLocked();
-    map.insert(kExportStatus, inputs.exportStatus);
-    map.insert(kFcpXMLStatus, inputs.fcpXMLStatus);
+    // Copies are cheap (shared data); the text is made outside the lock.
+    const QString assetID = assetID_, fcpXMLPath = fcpXMLPath_, name = name_,
+                  originalPath = originalPath_, projectID = projectID_, storeToPath = storeToPath_,
+                  thumbnailPath = thumbnailPath_;
+    const std::optional<QVariantMap> metaData = fcpMetaData_;
+    const std::optional<QVariantMap> location =
+        locationInfo_ ? locationInfo_->uploadLocationDict() : std::nullopt;
+    const bool xmlOnly = fcpXMLOnly_;
+    const qint64 importType = importType_;
     lock.unlock();
+
+    // Keys in the order of the dictionary form (sorted), so the text equals
+    // PropertyList's rendering of exportItemDictionary().
     auto xml = std::make_shared<QByteArray>();
-    PropertyList::appendXmlValue(*xml, map, depth);
+    xml->reserve(xml_ ? xml_->size() + 256 : 2048);
+    const int inner = depth + 1;
+    auto text = [&](const QString& key, const QString& value) {
+        if (value.isNull()) return;
+        PlistXmlWriter::appendElement(*xml, "key", key, inner);
+        PlistXmlWriter::appendElement(*xml, "string", value, inner);
+    };
+    auto value = [&](const QString& key, const QVariant& v) {
+        const qsizetype before = xml->size();
+        PlistXmlWriter::appendElement(*xml, "key", key, inner);
+        const qsizetype afterKey = xml->size();
+        PlistXmlWriter::appendValue(*xml, v, inner);
+        if (xml->size() == afterKey) xml->truncate(before);
+    };
+    if (depth > 0) xml->append(qsizetype(depth), '\t');
+    xml->append("<dict>\n");
+    text(kAssetID, assetID);
+    value(kExportStatus, inputs.exportStatus);
+    if (metaData) value(kFcpMetaData, *metaData);
+    text(kFcpXML, fcpXMLPath);
+    value(kFcpXMLOnly, xmlOnly);
+    value(kFcpXMLStatus, inputs.fcpXMLStatus);
+    value(kImportType, importType);
+    text(kLibrary, inputs.libraryName);
+    if (location) value(kLocationInfo, *location);
+    text(kName, name);
+    text(kOriginal, originalPath);
+    text(kProject, projectID);
+    text(kProjectName, inputs.projectName);
+    text(kStoreToPath, storeToPath);
+    text(kThumbnail, thumbnailPath);
+    if (depth > 0) xml->append(qsizetype(depth), '\t');
+    xml->append("</dict>\n");
     out.append(*xml);
+
     lock.lock();
-    // Inputs are those of the snapshot; a change made meanwhile has moved
-    // the version on, so the next save makes the text again.
+    // The inputs are those of the snapshot; a change made meanwhile has
+    // moved the version on, so the next save makes the text again.
     xml_ = std::move(xml);
     xmlInputs_ = std::move(inputs);
 }

@@ -1,6 +1,8 @@
 #include "export/QVExportItemManager.h"
 
 #include <condition_variable>
+#include <thread>
+#include <vector>
 
 #include <QDateTime>
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QSet>
 #include <QThread>
 
+#include "export/ExportListReader.h"
 #include "platform/AtomicFile.h"
 #include "platform/Dispatch.h"
 #include "platform/PropertyList.h"
@@ -84,6 +87,27 @@ void QVExportItemManager::quarantine(const QString& reason) {
                        .arg(path, reason));
 }
 
+// Rebuilding looks up libraries and nodes and normalises paths; long lists
+// are rebuilt on a few threads, each taking a contiguous run of entries.
+QVExportItemList QVExportItemManager::rebuildItems(const QVariantList& entries) {
+    QVExportItemList items(entries.size());
+    std::shared_ptr<QVExportItem>* targets = items.data();  // detached once, before the threads
+    auto build = [&entries, targets](qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i)
+            if (entries[i].typeId() == QMetaType::QVariantMap)
+                targets[i] = QVExportItem::exportItemWithDictionary(entries[i].toMap());
+    };
+    const qsizetype threads =
+        entries.size() < 2000 ? 1 : std::clamp<qsizetype>(QThread::idealThreadCount(), 1, 4);
+    std::vector<std::thread> workers;
+    for (qsizetype t = 1; t < threads; ++t)
+        workers.emplace_back(build, entries.size() * t / threads,
+                             entries.size() * (t + 1) / threads);
+    build(0, entries.size() / threads);
+    for (auto& worker : workers) worker.join();
+    return items;
+}
+
 bool QVExportItemManager::loadExportItems() {
     if (folder_.isEmpty()) return false;
     if (!QFileInfo(folder_).isDir()) {
@@ -102,14 +126,18 @@ bool QVExportItemManager::loadExportItems() {
     const QString path = listFilePath();
     if (QFileInfo::exists(path)) {
         QString error;
-        const auto root = PropertyList::readFile(path, &error);
-        if (!root)
-            quarantine(error);
-        else if (root->typeId() != QMetaType::QVariantList)
-            quarantine(QStringLiteral("the root is not an array"));
+        QFile file(path);
+        std::optional<QVariantList> root;
+        if (file.open(QIODevice::ReadOnly))
+            root = ExportListReader::readArray(file.readAll(), &error);
         else
-            entries = root->toList();
+            error = file.errorString();
+        if (root)
+            entries = std::move(*root);
+        else
+            quarantine(error);
     }
+    const QVExportItemList rebuilt = rebuildItems(entries);
 
     // Duplicates are found through sets of the paths in NFC rather than a
     // scan of the list per entry, so long lists load in linear time.
@@ -122,10 +150,8 @@ bool QVExportItemManager::loadExportItems() {
             moviePaths.insert(p);
         }
     }
-    items_.reserve(items_.size() + entries.size());
-    for (const QVariant& entry : std::as_const(entries)) {
-        if (entry.typeId() != QMetaType::QVariantMap) continue;
-        auto item = QVExportItem::exportItemWithDictionary(entry.toMap());
+    items_.reserve(items_.size() + rebuilt.size());
+    for (const auto& item : rebuilt) {
         if (!item || !item->library()) continue;
         const bool xmlOnly = item->fcpXMLOnly();
         const QString key = xmlOnly ? item->normalizedFcpXMLPath() : item->normalizedOriginalPath();
@@ -141,7 +167,9 @@ bool QVExportItemManager::loadExportItems() {
 }
 
 QByteArray QVExportItemManager::serialize(const QVExportItemList& items) const {
-    QByteArray out = PropertyList::xmlHeader();
+    QByteArray out;
+    out.reserve(lastSize_.load() + 4096);
+    out.append(PropertyList::xmlHeader());
     if (items.isEmpty()) {
         out.append("<array/>\n");
     } else {
@@ -150,6 +178,7 @@ QByteArray QVExportItemManager::serialize(const QVExportItemList& items) const {
         out.append("</array>\n");
     }
     out.append(PropertyList::xmlFooter());
+    lastSize_.store(out.size());
     return out;
 }
 

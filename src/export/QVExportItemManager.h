@@ -67,6 +67,9 @@ class QVExportItemManager {
     QString listFilePath() const;
     QString folder() const { return folder_; }
 
+    // The list file's content for the current list (what save() writes).
+    QByteArray serializedList() const { return serialize(exportItems()); }
+
     // ---- Test hooks ----
     // Called inside every write, after the snapshot was serialised and
     // before it goes to disk, with the generation the write covers. Lets a
@@ -78,12 +81,14 @@ class QVExportItemManager {
     quint64 writtenGeneration() const;
 
   private:
+    static QVExportItemList rebuildItems(const QVariantList& entries);
     bool writeUpTo(quint64 generation);
     bool writeSnapshot();
     QByteArray serialize(const QVExportItemList& items) const;
     void quarantine(const QString& reason);
 
     const QString folder_;
+    mutable std::atomic<qsizetype> lastSize_{0};
     const QString thumbnailFolder_;
 
     mutable std::mutex listMutex_;

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include <QDateTime>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -191,6 +192,17 @@ TEST_F(ExportItemTest, XmlTextMatchesTheDictionaryAndFollowsEveryChange) {
         PropertyList::read(PropertyList::xmlHeader() + actual() + PropertyList::xmlFooter());
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->toMap().value("name").toString(), "Clip <&>");
+    // Every kind of character the writer encodes or escapes by itself.
+    QString odd = QString::fromUtf8("a\r\tb\x01c\n\u00e9\u20ac\U0001F600>");
+    odd.append(QChar(0xD800)).append("x").append(QChar(0xDC00));
+    item->setName(odd);
+    QVariantMap meta = ExportFixture::metaData();
+    meta.insert("list", QVariantList{1, 2.25, false, QVariantMap{}, QVariantList{}, QString()});
+    meta.insert("nothing", QVariant());
+    meta.insert("when", QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC));
+    meta.insert("bytes", QByteArray("\0\1", 2));
+    item->setFcpMetaData(meta);
+    EXPECT_EQ(actual(), expected());
 }
 
 TEST_F(ExportItemTest, KeyedArchiveDiffersFromTheDictionaryInThreePoints) {
