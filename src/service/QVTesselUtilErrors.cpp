@@ -1,11 +1,8 @@
 #include <stdexcept>
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
-
 #include "platform/PropertyList.h"
 #include "platform/QVLog.h"
+#include "service/QVJsonReader.h"
 #include "service/QVTesselUtil.h"
 
 namespace {
@@ -108,14 +105,16 @@ QVTesselUtil::Outcome QVTesselUtil::decodeResponse(const QUrl& url, const QByteA
     }
     if (body.isEmpty()) return failure(plainServiceError(QVTesselErrorMalformedAnswer, dbName));
 
-    QJsonParseError parseError;
-    const QJsonDocument json = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error == QJsonParseError::NoError) {
+    // Only an object or an array counts as JSON here; anything else (a bare
+    // scalar, a syntax error) is offered to the property-list reader.
+    const auto json = QVJsonReader::read(body);
+    if (json &&
+        (json->typeId() == QMetaType::QVariantMap || json->typeId() == QMetaType::QVariantList)) {
         // Only an object can carry the envelope; an array (or an "error"
         // without an integer reading) is as malformed as a missing field.
-        if (!json.isObject())
+        if (json->typeId() != QMetaType::QVariantMap)
             return failure(plainServiceError(QVTesselErrorMalformedAnswer, dbName));
-        const QVariantMap object = json.object().toVariantMap();
+        const QVariantMap object = json->toMap();
         const auto domain = object.constFind(QStringLiteral("domain"));
         const auto code = object.constFind(QStringLiteral("error"));
         const auto message = object.constFind(QStringLiteral("message"));
