@@ -31,6 +31,8 @@ QString urlErrorDescription(qint64 code) {
             return QStringLiteral("The Internet connection appears to be offline.");
         case -1017:
             return QStringLiteral("cannot parse response");
+        case -1103:
+            return QStringLiteral("resource exceeds maximum size");
         case -1200:
             return QStringLiteral(
                 "An SSL error has occurred and a secure connection to the server cannot be made.");
@@ -165,13 +167,30 @@ void QVNetworkThread::send(const QNetworkRequest& request, const QByteArray& met
             reply->abort();
         });
         timer->start(std::max(0, timeoutMs));
+        // An answer that announces or delivers more than the limit is cut off
+        // at once, so that no service can make the agent hold it all.
+        auto tooLarge = std::make_shared<bool>(false);
+        QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                         [reply, tooLarge](qint64 received, qint64 total) {
+                             if (*tooLarge) return;
+                             if (received > kMaxResponseBytes || total > kMaxResponseBytes) {
+                                 *tooLarge = true;
+                                 reply->abort();
+                             }
+                         });
         const QUrl url = outgoing.url();
         QObject::connect(reply, &QNetworkReply::finished, context,
-                         [reply, timer, timedOut, url, done = std::move(done)] {
+                         [reply, timer, timedOut, tooLarge, url, done = std::move(done)] {
                              timer->stop();
                              QVNetworkResponse response;
                              response.statusCode =
                                  reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+                             if (*tooLarge) {
+                                 response.error = urlError(-1103, url);
+                                 reply->deleteLater();
+                                 if (done) done(response);
+                                 return;
+                             }
                              if (reply->isOpen()) response.body = reply->readAll();
                              response.error = *timedOut ? QVErrorOpt(urlError(-1001, url))
                                                         : transportError(reply->error(), url);

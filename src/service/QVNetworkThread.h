@@ -28,13 +28,18 @@ class QVNetworkThread {
   public:
     using Done = std::function<void(const QVNetworkResponse&)>;
 
+    // The largest answer body taken in; a larger one fails with -1103
+    // (NSURLErrorDataLengthExceedsMaximum) and no body.
+    static constexpr qint64 kMaxResponseBytes = 32 * 1024 * 1024;
+
     static QVNetworkThread& shared();
     ~QVNetworkThread();
     QVNetworkThread(const QVNetworkThread&) = delete;
     QVNetworkThread& operator=(const QVNetworkThread&) = delete;
 
     // Sends the request; done runs on the network thread. After timeoutMs
-    // without a complete answer the request fails with -1001.
+    // without a complete answer the request fails with -1001, and an answer
+    // above kMaxResponseBytes with -1103.
     void send(const QNetworkRequest& request, const QByteArray& method,
               const std::optional<QByteArray>& body, int timeoutMs, Done done);
     // Blocks the calling thread until the answer or the time-out.
