@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "appleevents/AEDesc.h"
+#include "appleevents/AppleEventServer.h"
+
+class QSocketNotifier;
+
+// What an unattended agent needs beyond the editor's events: answering its
+// own alert boxes (nobody is there to click), saving a picture of the main
+// window, quitting on SIGTERM/SIGINT, and a private event suite for
+// automated runs ('RDck': 'rtry' retries the failed item of a file path,
+// 'snap' saves the window picture to a path). Everything here is off unless
+// switched on by the command line or the environment.
+class AgentAutomation : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr quint32 kSuite = 0x5244636b;  // 'RDck'
+    static constexpr quint32 kRetry = 0x72747279;  // 'rtry'
+    static constexpr quint32 kSnap = 0x736e6170;   // 'snap'
+
+    explicit AgentAutomation(QObject* parent = nullptr);
+    ~AgentAutomation() override;
+
+    // Every alert box is answered with its default button at once, after
+    // "Alert: <message>" went to standard error.
+    static void answerAlertsAutomatically();
+    // SIGTERM and SIGINT quit the application through its event loop;
+    // SIGUSR1 saves the window picture when a path was given.
+    bool installSignalHandlers();
+    void setScreenshotPath(const QString& path) { screenshotPath_ = path; }
+    // Grabs the current document's window into a PNG file.
+    static bool saveScreenshot(const QString& path);
+
+    // Whether the event belongs to the private suite.
+    static bool handles(const AEDesc& event) { return event.eventClass() == kSuite; }
+    // Answers an event of the private suite; -1708 unless enabled.
+    void handleEvent(const AEDesc& event, const AppleEventServer::ReplyFunction& reply);
+    void setEventsEnabled(bool enabled) { eventsEnabled_ = enabled; }
+
+  private:
+    void readSignal();
+
+    QString screenshotPath_;
+    bool eventsEnabled_ = false;
+    QSocketNotifier* notifier_ = nullptr;
+};

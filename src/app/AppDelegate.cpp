@@ -1,0 +1,173 @@
+#include "app/AppDelegate.h"
+
+#include <atomic>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QWidget>
+
+#include "FCPX/FCPXDocument.h"
+#include "FCPX/FCPXDocumentController.h"
+#include "export/QVExportItem.h"
+#include "export/QVExportItemManager.h"
+#include "library/QVLibraryManager.h"
+#include "platform/Dispatch.h"
+#include "platform/Localization.h"
+#include "platform/NotificationCenter.h"
+#include "platform/QVLog.h"
+#include "platform/Workspace.h"
+#include "ui/FCPXWindowController.h"
+#include "ui/QVAboutPanel.h"
+#include "ui/QVAlertBox.h"
+#include "ui/QVTesselImportPanel.h"
+#include "upload/QVTesselAdapter.h"
+#include "upload/QVUploadManager.h"
+
+namespace {
+
+std::shared_ptr<QVExportItem> itemForPath(const QString& path) {
+    auto& manager = QVExportItemManager::sharedManager();
+    if (QFileInfo(path).suffix().toLower() == QLatin1String("fcpxml"))
+        return manager.exportItemWithFCPXMLPath(path);
+    return manager.exportItemWithOriginalPath(path);
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate() {
+    QPointer<AppDelegate> guard(this);
+    QVTesselImportPanel::setLibraryLoadedProvider(
+        [guard] { return guard && guard->libraryLoaded_; });
+}
+
+AppDelegate::~AppDelegate() {
+    QVTesselImportPanel::setLibraryLoadedProvider(nullptr);
+}
+
+std::shared_ptr<FCPXWindowController> AppDelegate::currentWindowController() {
+    const auto document = FCPXDocumentController::sharedDocumentController()->currentDocument();
+    if (!document) return nullptr;
+    return std::dynamic_pointer_cast<FCPXWindowController>(document->windowController());
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    FCPXDocumentController::sharedDocumentController()->newDocument();
+    if (auto controller = currentWindowController()) setWindow(controller->window());
+    // Only the credentials matter here; the libraries' own loads report
+    // what the service refuses.
+    QVUploadManager::sharedManager().syncTessel();
+    QPointer<AppDelegate> guard(this);
+    QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
+        [guard](const QVLibraryList& libraries) {
+            Dispatch::main([guard, libraries] {
+                if (guard) guard->librariesLoaded(libraries);
+            });
+        });
+}
+
+void AppDelegate::librariesLoaded(const QVLibraryList& libraries) {
+    if (libraries.isEmpty()) {
+        QVAlertBox::showOKAlertBoxWithMessage(
+            Localization::localizedString(QStringLiteral("library.message.not.exist")));
+        FCPXWindowController::terminateApplication();
+        return;
+    }
+    Dispatch::after(FCPXWindowController::launchDelay(), [] {
+        if (auto controller = currentWindowController()) controller->loadExportItems();
+    });
+    loadProjectsOfLibraries(libraries);
+}
+
+void AppDelegate::loadProjectsOfLibraries(const QVLibraryList& libraries) {
+    // Completions come back on any thread in any order; the shared count
+    // makes exactly one of them the last.
+    auto loaded = std::make_shared<std::atomic<qsizetype>>(0);
+    const qsizetype total = libraries.size();
+    QPointer<AppDelegate> guard(this);
+    for (const auto& library : libraries) {
+        QVLibraryManager::sharedManager().reloadLibrary(
+            library, [library, loaded, total, guard](bool, const QVErrorOpt&) {
+                library->loadProjectsWithCompletion(
+                    [library, loaded, total, guard](const QVProjectList&, const QVErrorOpt&) {
+                        const qsizetype count = loaded->fetch_add(1) + 1;
+                        Dispatch::main([library] {
+                            NotificationCenter::defaultCenter().post(
+                                QStringLiteral("NOTI_LIBRARY_PROJECTS_LOADED"), library);
+                        });
+                        if (count != total) return;
+                        Dispatch::main([guard] {
+                            if (guard) guard->setLibraryLoaded(true);
+                            NotificationCenter::defaultCenter().post(
+                                QStringLiteral("NOTI_RELOAD_LIBRARY_COMPLETED"));
+                        });
+                    });
+            });
+    }
+}
+
+void AppDelegate::openFiles(const QStringList& paths) {
+    // The rows are refreshed through the current document's controller.
+    const auto controller = currentWindowController();
+    // The editor does not promise an order: when it names the description
+    // before the movie, the description finds no movie item, and the movie
+    // that follows must still finish the export.
+    std::shared_ptr<QVExportItem> item;
+    for (const QString& path : paths) {
+        item = itemForPath(path);
+        if (item) break;
+    }
+    if (!item) {
+        QVLog::log(
+            QStringLiteral("Unknown export item :(%1)").arg(paths.join(QStringLiteral(", "))));
+        return;
+    }
+    QVUploadManager::sharedManager().syncTessel();
+    FCPXWindowController::refreshProjectOfItem(item);
+    const std::weak_ptr<FCPXWindowController> weak = controller;
+    const auto block = FCPXWindowController::refreshAndSaveBlock(weak);
+    if (!item->fcpXMLOnly()) {
+        FCPXWindowController::makeThumbnailForItem(item, weak, true);
+        QVTesselAdapter::updateWithExportItem(item, block, block);
+    }
+    QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
+}
+
+bool AppDelegate::openFile(const QString& path) {
+    QVLog::log(QStringLiteral("Refused to open %1").arg(path));
+    return false;
+}
+
+bool AppDelegate::openTempFile(const QString& path) {
+    return openFile(path);
+}
+
+bool AppDelegate::openFileWithoutUI(const QString& path) {
+    return openFile(path);
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool) {
+    const auto document = FCPXDocumentController::sharedDocumentController()->currentDocument();
+    if (document && document->windowController()) document->windowController()->showWindow();
+    return true;
+}
+
+void AppDelegate::reopen() {
+    applicationShouldHandleReopen(window_ && window_->isVisible());
+    QVLog::log(QStringLiteral("Reopen: main window shown"));
+}
+
+void AppDelegate::quit() {
+    QCoreApplication::quit();
+}
+
+void AppDelegate::aboutAction() {
+    QVAboutPanel::showAboutPanel();
+}
+
+QString AppDelegate::helpPageURL() {
+    return QStringLiteral("https://www.corvane.com/relaydock/help");
+}
+
+bool AppDelegate::helpAction() {
+    return Workspace::openUrl(helpPageURL());
+}

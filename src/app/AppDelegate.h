@@ -1,0 +1,65 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "appleevents/ApplicationDelegate.h"
+#include "library/QVLibrary.h"
+
+class FCPXWindowController;
+
+// The application's delegate: builds the start-up state in its fixed order
+// (the one scripting document and its window, the local service's
+// credentials, the libraries and their projects, a little later the export
+// list), takes the editor's finished files, refuses every other request to
+// open documents, and serves reopen, About and Help.
+class AppDelegate : public QObject, public ApplicationDelegate {
+    Q_OBJECT
+  public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    // Start-up, on the main thread once the event loop runs.
+    void applicationDidFinishLaunching();
+    // The editor's finished files: finds their export item, makes its
+    // thumbnail and registers the movie and the description.
+    void openFiles(const QStringList& paths) override;
+    // Brings the main window back (the Dock icon, a second launch).
+    void reopen() override;
+    void quit() override;
+
+    // Documents are never opened from files and never made untitled.
+    bool openFile(const QString& path);
+    bool openTempFile(const QString& path);
+    bool openFileWithoutUI(const QString& path);
+    bool applicationShouldOpenUntitledFile() const { return false; }
+    bool applicationOpenUntitledFile() const { return false; }
+    // YES after showing the current document's window.
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    void applicationWillTerminate() {}
+
+    void aboutAction();
+    // Opens the help page in the default browser; false when nothing could.
+    bool helpAction();
+    static QString helpPageURL();
+
+    bool libraryLoaded() const { return libraryLoaded_; }
+    void setLibraryLoaded(bool loaded) { libraryLoaded_ = loaded; }
+    QWidget* window() const { return window_; }
+    void setWindow(QWidget* window) { window_ = window; }
+
+    // The current document's window controller, or nullptr.
+    static std::shared_ptr<FCPXWindowController> currentWindowController();
+
+  private:
+    void librariesLoaded(const QVLibraryList& libraries);
+    void loadProjectsOfLibraries(const QVLibraryList& libraries);
+
+    bool libraryLoaded_ = false;
+    QPointer<QWidget> window_;
+};

@@ -1,0 +1,224 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QAction>
+#include <QList>
+#include <QMainWindow>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariantMap>
+
+#include "FCPX/FCPXWindowControllerInterface.h"
+#include "platform/NotificationCenter.h"
+#include "ui/QVTesselImportPanel.h"
+
+class FCPXAsset;
+class FCPXDocument;
+class QCheckBox;
+class QLabel;
+class QStandardItemModel;
+class QVExportItem;
+class QVLibrary;
+class QVLumoColorView;
+class QVLumoLabel;
+class QVLumoPopUpButton;
+class QVLumoRokButton;
+class QVLumoRokImageButton;
+class QVLumoTableView;
+class QVProject;
+class QVUploadLocation;
+class QWidget;
+
+// The main window's controller: takes every share from the editor's create
+// command to a registered asset (destination, asset and export item, the
+// wait for the export, resumption at launch, retries) and owns the window
+// that shows the export list.
+//
+// Lives on the main thread and is held by the scripting document. Work that
+// finishes on other threads (service answers, the file detector, the
+// thumbnail maker, the adapter) only touches items and the export list there
+// and hops to the main queue for everything on screen.
+class FCPXWindowController : public QObject,
+                             public FCPXWindowControllerInterface,
+                             public std::enable_shared_from_this<FCPXWindowController> {
+    Q_OBJECT
+  public:
+    using ItemPtr = std::shared_ptr<QVExportItem>;
+
+    // Builds the window (hidden) for the document.
+    explicit FCPXWindowController(const std::shared_ptr<FCPXDocument>& document);
+    ~FCPXWindowController() override;
+
+    // ---- Export processing ----
+
+    // Chooses the destination: the default library and project when the
+    // use-default-library box is on and the defaults are usable, else the
+    // destination sheet. Completion exactly once, on the main queue.
+    void newAssetWithName(const QString& name, const std::optional<QVariantMap>& metaData,
+                          const std::optional<QVariantMap>& dataOptions,
+                          AssetCompletion completion) override;
+    // The destination sheet path.
+    void uploadForSelectLibraryWithName(const QString& name,
+                                        const std::optional<QVariantMap>& metaData,
+                                        const std::optional<QVariantMap>& dataOptions,
+                                        AssetCompletion completion);
+    // Makes the asset the editor writes for and the export item that tracks
+    // it, answers the editor, starts waiting for the export and puts the
+    // item at the top of the list.
+    void createFCPXAssetWithName(const QString& name, const std::optional<QVariantMap>& metaData,
+                                 const std::optional<QVariantMap>& dataOptions,
+                                 const std::shared_ptr<QVLibrary>& library,
+                                 const std::shared_ptr<QVProject>& project, qint64 importType,
+                                 const QString& storeToPath,
+                                 const std::shared_ptr<QVUploadLocation>& locationInfo,
+                                 bool exportFCPXMLOnly, AssetCompletion completion);
+    // The one refresh entry point for an item's row; any thread. Items not
+    // in the list are ignored.
+    void updateCellWithItem(const ItemPtr& item);
+    // Thumbnail and media upload of an item (launch resumption).
+    void importMovieForExportItem(const ItemPtr& item);
+    // FCPXML upload of an item (launch resumption).
+    void importFCPXMLForExportItem(const ItemPtr& item);
+    // Restarts every item whose status is neither completed nor cancelled.
+    void checkExportItems();
+    // After the launch delay: reads the stored list (alert and quit when it
+    // cannot be read), resumes unfinished items, shows the default
+    // destination and the list.
+    void loadExportItems();
+    // Item in status 6: creates its asset again.
+    void retryExportForCreating(const ItemPtr& item);
+    // Item in status 7 with an asset ID: confirms its upload again.
+    void retryExportForUpdating(const ItemPtr& item);
+
+    // Delay before loadExportItems reads the list, in milliseconds (one
+    // second unless changed for tests).
+    static int launchDelay();
+    static void setLaunchDelay(int milliseconds);
+    // How the application ends after the unreadable-list alert; quits the
+    // application unless replaced (tests).
+    static void setTerminateHandler(std::function<void()> handler);
+    static void terminateApplication();
+
+    // The adapter's update and completion blocks as the finish step and the
+    // launch use them: a row refresh on the main queue through the given
+    // controller (when there is one), then a save of the list on the calling
+    // thread.
+    static std::function<void(const ItemPtr&)> refreshAndSaveBlock(
+        const std::weak_ptr<FCPXWindowController>& controller);
+    // Writes the item's thumbnail into the thumbnail folder under a new
+    // unique name, records its path and saves the list; then refreshes the
+    // row through the controller. With logging off, nothing is written or
+    // logged when no image comes back.
+    static void makeThumbnailForItem(const ItemPtr& item,
+                                     const std::weak_ptr<FCPXWindowController>& controller,
+                                     bool logging);
+    // Points the item at the node of its library's current project tree.
+    // A reload replaces the tree, and a group of an old tree has lost the
+    // project above it, so an upload must not start from one.
+    static void refreshProjectOfItem(const ItemPtr& item);
+
+    // ---- State ----
+    bool loaded() const { return loaded_; }
+    std::shared_ptr<QVLibrary> defaultLibrary() const { return defaultLibrary_; }
+    void setDefaultLibrary(const std::shared_ptr<QVLibrary>& library) { defaultLibrary_ = library; }
+    std::shared_ptr<QVProject> defaultProject() const { return defaultProject_; }
+    void setDefaultProject(const std::shared_ptr<QVProject>& project) { defaultProject_ = project; }
+    std::shared_ptr<QVUploadLocation> defaultUploadLocation() const {
+        return defaultUploadLocation_;
+    }
+    void setDefaultUploadLocation(const std::shared_ptr<QVUploadLocation>& location) {
+        defaultUploadLocation_ = location;
+    }
+    std::shared_ptr<FCPXDocument> fcpXDocument() const { return fcpXDocument_.lock(); }
+    // The destination sheet while it is shown, else nullptr.
+    QVTesselImportPanel* importPanel() const { return importPanel_; }
+
+    // --- window side ---
+    void showWindow() override;
+    QWidget* window() const;
+    // One-time set-up of the window; later calls do nothing.
+    void awakeFromNib();
+    // Default destination from the preferences, then its display.
+    void loadDefaultLibraryInfo();
+    void loadDefaultProjectInfo(const std::shared_ptr<QVLibrary>& library);
+    void displayDefaultLibraryInfo();
+    void logDefaultDestination();
+    void checkUseDefaultLibraryAction();
+    void libraryProjectsLoadedNotification(const Notification& notification);
+
+    // Outlets (owned by the window).
+    QWidget* topBarView() const { return topBarView_; }
+    QVLumoColorView* defaultLibraryBackView() const { return defaultLibraryBackView_; }
+    QLabel* libraryIconView() const { return libraryIconView_; }
+    QVLumoLabel* libraryTitleField() const { return libraryTitleField_; }
+    QVLumoLabel* projectTitleField() const { return projectTitleField_; }
+    QCheckBox* fcpXMLOnlyCheckButton() const { return fcpXMLOnlyCheckButton_; }
+    QVLumoPopUpButton* storeToPopupButton() const { return storeToPopupButton_; }
+    QAction* selectedStoreToMenuItem() const { return selectedStoreToMenuItem_; }
+    QWidget* contentView() const { return contentView_; }
+    QWidget* bottomBarView() const { return bottomBarView_; }
+    QCheckBox* checkUseDefaultLibraryButton() const { return checkUseDefaultLibraryButton_; }
+    QVLumoRokImageButton* selectLibraryButton() const { return selectLibraryButton_; }
+    QVLumoRokButton* reloadButton() const { return reloadButton_; }
+    QVLumoTableView* exportTableView() const { return exportTableView_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // Window side: the table's refresh points, replaceable as a whole.
+    void reloadTable();
+    void selectRow(int row);
+    // Redraws the item's row when it is on screen (main thread).
+    void updateCellView(const ItemPtr& item);
+    void buildWindow();
+
+    // Processing steps.
+    void waitForExport(const ItemPtr& item);
+    void resumeItem(const ItemPtr& item);
+    // Items read at launch before their library's projects had arrived are
+    // resumed when they do.
+    void resumePendingItems();
+    void useDefaultDestination(const QString& name, const std::optional<QVariantMap>& metaData,
+                               const std::optional<QVariantMap>& dataOptions,
+                               AssetCompletion completion);
+    std::weak_ptr<FCPXWindowController> weakSelf() { return weak_from_this(); }
+
+    bool loaded_ = false;
+    std::shared_ptr<QVLibrary> defaultLibrary_;
+    std::shared_ptr<QVProject> defaultProject_;
+    std::shared_ptr<QVUploadLocation> defaultUploadLocation_;
+    std::weak_ptr<FCPXDocument> fcpXDocument_;
+
+    QPointer<QMainWindow> window_;
+    QWidget* topBarView_ = nullptr;
+    QVLumoColorView* defaultLibraryBackView_ = nullptr;
+    QLabel* libraryIconView_ = nullptr;
+    QVLumoLabel* libraryTitleField_ = nullptr;
+    QVLumoLabel* projectTitleField_ = nullptr;
+    QCheckBox* fcpXMLOnlyCheckButton_ = nullptr;
+    QVLumoPopUpButton* storeToPopupButton_ = nullptr;
+    QPointer<QAction> selectedStoreToMenuItem_;
+    QWidget* contentView_ = nullptr;
+    QWidget* bottomBarView_ = nullptr;
+    QCheckBox* checkUseDefaultLibraryButton_ = nullptr;
+    QVLumoRokImageButton* selectLibraryButton_ = nullptr;
+    QVLumoRokButton* reloadButton_ = nullptr;
+    QVLumoTableView* exportTableView_ = nullptr;
+    QPointer<QAction> openMenuItem_;
+    QPointer<QAction> openWithMenuItem_;
+    QPointer<QAction> revealMenuItem_;
+    QPointer<QAction> deleteMenuItem_;
+    QPointer<QAction> retryMenuItem_;
+    QPointer<QAction> retrySepMenuItem_;
+
+    QStandardItemModel* tableModel_ = nullptr;
+    NotificationCenter::Token projectsLoadedToken_ = 0;
+    QPointer<QVTesselImportPanel> importPanel_;
+    QList<ItemPtr> pendingResume_;
+    NotificationCenter::Token resumeToken_ = 0;
+};

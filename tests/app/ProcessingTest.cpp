@@ -1,0 +1,261 @@
+// Export processing inside one process: the window controller against the
+// real stand-in service, alerts recorded and answered at once, the
+// destination sheet ended by the test.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include "FCPX/FCPXAsset.h"
+#include "FCPX/FCPXDocument.h"
+#include "export/QVExportItem.h"
+#include "export/QVExportItemManager.h"
+#include "export/QVFileDetector.h"
+#include "export/QVUploadLocation.h"
+#include "library/QVLibraryManager.h"
+#include "library/QVPreferenceManager.h"
+#include "platform/Localization.h"
+#include "platform/UserDefaults.h"
+#include "support/TempHome.h"
+#include "support/TesselServiceProcess.h"
+#include "support/Wait.h"
+#include "ui/FCPXWindowController.h"
+#include "ui/QVAlertBox.h"
+#include "ui/QVTesselImportPanel.h"
+#include "ui/kit/QVLumoTableView.h"
+#include "upload/QVUploadManager.h"
+
+namespace {
+
+QString text(const char* key) {
+    return Localization::localizedString(QString::fromUtf8(key));
+}
+
+// The shared export list keeps the folder of the first home it saw, so the
+// whole program shares one home and one service.
+struct World {
+    TempHome home;
+    std::unique_ptr<TesselServiceProcess> service;
+    std::shared_ptr<QVLibrary> library;
+};
+World* world = nullptr;
+
+}  // namespace
+
+class Processing : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (world) return;
+        world = new World;
+        const QJsonArray projects{
+            QJsonObject{{"id", "film"},
+                        {"name", "Film"},
+                        {"group", QJsonArray{QJsonObject{{"id", "film-cuts"}, {"name", "Cuts"}}}}}};
+        TesselServiceProcess::Options options;
+        options.seed = QJsonObject{
+            {"libraries",
+             QJsonArray{QJsonObject{{"dbname", "lib"}, {"name", "Lib"}, {"projects", projects}}}}};
+        options.asCorvane = true;
+        world->service = std::make_unique<TesselServiceProcess>(options);
+        ASSERT_TRUE(world->service->start()) << qPrintable(world->service->errorString());
+        ASSERT_TRUE(QVUploadManager::sharedManager().syncTessel());
+        bool done = false;
+        QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
+            [&done](const QVLibraryList&) { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }));
+        world->library = QVLibraryManager::sharedManager().libraryForDBName("lib");
+        ASSERT_TRUE(world->library);
+        bool projectsLoaded = false;
+        world->library->loadProjectsWithCompletion(
+            [&](const QVProjectList&, const QVErrorOpt&) { projectsLoaded = true; });
+        ASSERT_TRUE(waitUntil([&] { return projectsLoaded; }));
+        ASSERT_TRUE(QVExportItemManager::sharedManager().loadExportItems());
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(world && world->library);
+        QVFileDetector::setPollInterval(20);
+        QVExportItemManager::sharedManager().setExportItems({});
+        world->service->clearFaults();
+        world->service->clearRequests();
+        auto& preferences = QVPreferenceManager::sharedManager();
+        preferences.setUseDefaultLibrary(true);
+        preferences.setStoreTo(false);
+        preferences.setStoreToPath(QString());
+        preferences.setExportFCPXMLOnly(false);
+        QVAlertBox::setPresentationHook([this](QVAlertBox* box) {
+            alerts << box->message();
+            box->okAction();
+        });
+        document = std::make_shared<FCPXDocument>();
+        controller = std::make_shared<FCPXWindowController>(document);
+        controller->checkUseDefaultLibraryButton()->setChecked(true);
+        controller->setDefaultLibrary(world->library);
+        controller->setDefaultProject(world->library->projectWithID("film-cuts"));
+    }
+
+    void TearDown() override {
+        QVAlertBox::setPresentationHook(nullptr);
+        controller.reset();
+        QVExportItemManager::sharedManager().flush();
+    }
+
+    struct Result {
+        bool called = false;
+        std::shared_ptr<FCPXAsset> asset;
+    };
+    std::shared_ptr<Result> share(const QString& name,
+                                  const std::optional<QVariantMap>& dataOptions = std::nullopt) {
+        auto result = std::make_shared<Result>();
+        controller->newAssetWithName(name, QVariantMap{{"com.apple.quicktime.description", "d"}},
+                                     dataOptions, [result](std::shared_ptr<FCPXAsset> asset) {
+                                         EXPECT_FALSE(result->called) << "completion called twice";
+                                         result->called = true;
+                                         result->asset = std::move(asset);
+                                     });
+        return result;
+    }
+
+    QStringList alerts;
+    std::shared_ptr<FCPXDocument> document;
+    std::shared_ptr<FCPXWindowController> controller;
+};
+
+TEST_F(Processing, DefaultDestinationGivesTheLibraryFolderAndPutsTheItemOnTopSelected) {
+    QVExportItemManager::sharedManager().addExportItem(QVExportItem::exportItemWithName(
+        "older", QVariantMap{}, world->library, world->library->projectWithID("film"),
+        QVImportTypeStoreToPath, nullptr, QDir::tempPath(), false));
+    auto result = share("Take 1: a/b", QVariantMap{{"availableMetadataSets", "Basic"}});
+    ASSERT_TRUE(waitUntil([&] { return result->called; }));
+    ASSERT_TRUE(result->asset);
+    EXPECT_TRUE(alerts.isEmpty());
+    const QVariantMap location = result->asset->locationInfo();
+    EXPECT_EQ(location.value("basename").toString(), "Take 1_ a_b");
+    const QString folder = location.value("folder").toUrl().toLocalFile();
+    EXPECT_TRUE(folder.startsWith(world->service->packageFolder("lib") + "/Media/Master/"));
+    EXPECT_EQ(result->asset->dataOptions().value("metadataSet").toString(), "Basic");
+    EXPECT_EQ(result->asset->dataOptions().value("availableMetadataSets").toString(), "Basic");
+    EXPECT_TRUE(controller->defaultUploadLocation());
+
+    ASSERT_TRUE(waitUntil([] { return QVExportItemManager::sharedManager().count() == 2; }));
+    const auto item = QVExportItemManager::sharedManager().exportItems().first();
+    EXPECT_EQ(item->name(), "Take 1_ a_b");
+    EXPECT_EQ(item->originalPath(), folder + "/Take 1_ a_b.mov");
+    EXPECT_EQ(item->importType(), QVImportTypeInsideLibrary);
+    const auto selected = controller->exportTableView()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.first().row(), 0);
+}
+
+TEST_F(Processing, DataOptionsWithoutMetadataSetsAreNotPassedOn) {
+    auto result = share("Plain", QVariantMap{{"other", 1}});
+    ASSERT_TRUE(waitUntil([&] { return result->called; }));
+    ASSERT_TRUE(result->asset);
+    EXPECT_TRUE(result->asset->dataOptions().isEmpty());
+}
+
+TEST_F(Processing, UnusableDefaultsAlertAndFallThroughToTheSheet) {
+    struct Case {
+        std::function<void()> arrange;
+        const char* alert;
+    };
+    const QString missing = QDir::tempPath() + "/relaydock-no-such-folder";
+    const std::vector<Case> cases{
+        {[this] { controller->setDefaultProject(nullptr); }, "defaultlibrary.not.selected"},
+        {[] { QVPreferenceManager::sharedManager().setStoreTo(true); },
+         "defaultlibrary.not.select.external.location"},
+        {[missing] {
+             QVPreferenceManager::sharedManager().setStoreTo(true);
+             QVPreferenceManager::sharedManager().setStoreToPath(missing);
+         },
+         "defaultlibrary.not.select.external.location.not.exist"}};
+    for (const auto& c : cases) {
+        SetUp();
+        alerts.clear();
+        c.arrange();
+        auto result = share("Sheet");
+        EXPECT_EQ(alerts, QStringList{text(c.alert)});
+        QVTesselImportPanel* panel = controller->importPanel();
+        ASSERT_TRUE(panel) << c.alert;
+        EXPECT_EQ(panel->name(), "Sheet");
+        EXPECT_FALSE(result->called);
+        // Cancelling the sheet cancels the share and adds nothing.
+        panel->endSheet(0);
+        ASSERT_TRUE(waitUntil([&] { return result->called; }));
+        EXPECT_FALSE(result->asset);
+        EXPECT_EQ(QVExportItemManager::sharedManager().count(), 0);
+    }
+}
+
+TEST_F(Processing, UseDefaultOffGoesStraightToTheSheet) {
+    controller->checkUseDefaultLibraryButton()->setChecked(false);
+    auto result = share("Ask");
+    EXPECT_TRUE(alerts.isEmpty());
+    ASSERT_TRUE(controller->importPanel());
+    controller->importPanel()->endSheet(0);
+    ASSERT_TRUE(waitUntil([&] { return result->called; }));
+    EXPECT_FALSE(result->asset);
+}
+
+TEST_F(Processing, NoUploadLocationAlertsWithTheErrorAndCancels) {
+    world->service->setFault("upload-location", "error", "2:library gone");
+    auto result = share("Nowhere");
+    ASSERT_TRUE(waitUntil([&] { return result->called; }));
+    EXPECT_FALSE(result->asset);
+    EXPECT_FALSE(controller->defaultUploadLocation());
+    ASSERT_EQ(alerts.size(), 1);
+    const QString prefix = text("uploadlocation.cant.get").section("%@", 0, 0);
+    EXPECT_TRUE(alerts[0].startsWith(prefix)) << qPrintable(alerts[0]);
+    EXPECT_FALSE(alerts[0].contains("%@"));
+    EXPECT_EQ(QVExportItemManager::sharedManager().count(), 0);
+}
+
+TEST_F(Processing, MissingDestinationFolderAlertsAndCancels) {
+    std::shared_ptr<FCPXAsset> asset = std::make_shared<FCPXAsset>();
+    bool called = false;
+    controller->createFCPXAssetWithName(
+        "x", QVariantMap{}, std::nullopt, world->library, world->library->projectWithID("film"),
+        QVImportTypeStoreToPath, QDir::tempPath() + "/relaydock-missing-folder", nullptr, false,
+        [&](std::shared_ptr<FCPXAsset> a) {
+            called = true;
+            asset = a;
+        });
+    EXPECT_TRUE(called);
+    EXPECT_FALSE(asset);
+    EXPECT_EQ(alerts, QStringList{text("defaultlibrary.not.exist.folder")});
+}
+
+TEST_F(Processing, ExportThatAppearsAndVanishesEndsCancelled) {
+    QTemporaryDir folder;
+    QVPreferenceManager::sharedManager().setStoreTo(true);
+    QVPreferenceManager::sharedManager().setStoreToPath(folder.path());
+    auto result = share("Vanishing");
+    ASSERT_TRUE(waitUntil([&] { return result->called; }));
+    ASSERT_TRUE(result->asset);
+    ASSERT_TRUE(waitUntil([] { return QVExportItemManager::sharedManager().count() == 1; }));
+    const auto item = QVExportItemManager::sharedManager().exportItems().first();
+    EXPECT_EQ(item->exportStatus(), QVExportStatusWaiting);
+    QFile movie(item->originalPath());
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.close();
+    ASSERT_TRUE(waitUntil([&] { return item->exportStatus() == QVExportStatusExporting; }));
+    ASSERT_TRUE(QFile::remove(item->originalPath()));
+    ASSERT_TRUE(waitUntil([&] { return item->exportStatus() == QVExportStatusCanceled; }));
+}
+
+TEST_F(Processing, RetryForUpdatingLeavesAnItemWithoutAssetIDAlone) {
+    auto item = QVExportItem::exportItemWithName(
+        "no id", QVariantMap{}, world->library, world->library->projectWithID("film"),
+        QVImportTypeStoreToPath, nullptr, QDir::tempPath(), false);
+    ASSERT_TRUE(item);
+    item->setExportStatus(QVExportStatusUpdateFailed);
+    QVExportItemManager::sharedManager().addExportItem(item);
+    controller->retryExportForUpdating(item);
+    EXPECT_EQ(item->exportStatus(), QVExportStatusUpdateFailed);
+    EXPECT_EQ(world->service->requests("upload").count, 0);
+}
