@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -188,6 +189,9 @@ int main(int argc, char** argv) {
     int signal = 0;
     sigwait(&stopSignals, &signal);
     for (auto& server : servers) server->stop();
-    for (auto& thread : threads) thread.join();
-    return 0;
+    // Joining would wait for idle keep-alive connections to time out (five
+    // seconds per client). Every stored change is already committed to
+    // SQLite, so nothing is lost by leaving at once.
+    std::fflush(stdout);
+    std::_Exit(0);
 }
