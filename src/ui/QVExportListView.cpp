@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include <QCursor>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -92,11 +93,23 @@ void QVExportListView::pruneCells() {
     for (int row = first; first >= 0 && row <= last; ++row)
         if (const auto item = model_->itemAtRow(row)) shown.insert(item.get());
     for (auto it = cells_.begin(); it != cells_.end();) {
-        if (shown.count(it->first))
+        if (shown.count(it->first)) {
             ++it;
-        else
-            it = cells_.erase(it);
+            continue;
+        }
+        releaseThumbnail(it->second);
+        it = cells_.erase(it);
     }
+}
+
+void QVExportListView::releaseThumbnail(const Entry& entry) {
+    // A picture that can be read again from its file is not kept for a row
+    // that scrolled away: a long list would otherwise end up with every
+    // thumbnail in memory. Pictures that exist only in memory stay.
+    if (entry.cell.thumbnailView.image.isNull()) return;
+    const QString path = entry.item->thumbnailPath();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
+    entry.item->setThumbnailImage(QImage());
 }
 
 void QVExportListView::reloadExportList() {

@@ -15,8 +15,10 @@ class QVExportListModel;
 // values. A row's cell is made (through the cell provider) when the row
 // first comes on screen and kept while it stays there, so that a row keeps
 // what it showed between two refreshes; cells of rows that scrolled away are
-// dropped. The pointer over a row shows that row's action button. Delete
-// and Backspace ask to delete the selection, Return and Enter to open it.
+// dropped, and with them the thumbnails read from disk for them (read again
+// when the row comes back), so memory follows the screen, not the list. The
+// pointer over a row shows that row's action button. Delete and Backspace
+// ask to delete the selection, Return and Enter to open it.
 class QVExportListView : public QVLumoTableView {
     Q_OBJECT
   public:
@@ -77,7 +79,9 @@ class QVExportListView : public QVLumoTableView {
     };
     int rowAtViewport(const QPoint& pos) const;
     bool hitsActionButton(int row, const QPoint& pos) const;
+    // Drops the cells of rows off screen once there are too many.
     void pruneCells();
+    void releaseThumbnail(const Entry& entry);
 
     QVExportListModel* model_ = nullptr;
     QVExportListDelegate* delegate_;

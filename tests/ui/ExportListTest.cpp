@@ -215,6 +215,10 @@ TEST(ExportListViewTest, RowsOnScreenOnlyGetCellsAndThumbnails) {
         item->setThumbnailPath(path);  // a new item: not read until shown
         items << item;
     }
+    QImage drawn(16, 9, QImage::Format_RGB32);
+    drawn.fill(Qt::red);
+    items[2]->setThumbnailPath(QString());
+    items[2]->setThumbnailImage(drawn);
     ListHarness list(items, 65 * 6);
     ASSERT_EQ(list.view.rowHeight(), 65);
     ASSERT_EQ(list.view.numberOfRows(), 2000);
@@ -233,10 +237,25 @@ TEST(ExportListViewTest, RowsOnScreenOnlyGetCellsAndThumbnails) {
         list.view.scrollTo(list.model.index(row, 0), QAbstractItemView::PositionAtTop);
         list.view.viewport()->repaint();
     }
+    list.view.scrollToBottom();
+    list.view.viewport()->repaint();
     EXPECT_LE(list.view.cellCount(), 6 + 64 + 1);
+    // Pictures read from disk left memory with their rows; one that exists
+    // only in memory stays.
+    int inMemory = 0;
+    for (const auto& item : items)
+        if (!item->thumbnailImage().isNull()) ++inMemory;
+    EXPECT_LE(inMemory, list.view.cellCount() + 1);
+    EXPECT_TRUE(items[0]->thumbnailImage().isNull());
+    EXPECT_TRUE(items[1000]->thumbnailImage().isNull());
     EXPECT_NE(list.view.cellViewForRow(1999), nullptr);
     EXPECT_EQ(list.view.cellViewForRow(0), nullptr);
     EXPECT_NE(list.view.cellViewForRow(0, true), nullptr);
+    EXPECT_EQ(items[2]->thumbnailImage(), drawn);
+    // Back on screen, a row reads its picture again.
+    list.view.scrollToTop();
+    list.view.viewport()->repaint();
+    EXPECT_FALSE(items[0]->thumbnailImage().isNull());
 }
 
 TEST(ExportListViewTest, RowsKeepTheirStatusAcrossReloadAndSelectionSurvives) {
