@@ -9,12 +9,16 @@
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QVariantMap>
 
 #include "FCPX/FCPXWindowControllerInterface.h"
+#include "export/QVExportItemManager.h"
 #include "platform/NotificationCenter.h"
 #include "ui/QVTesselImportPanel.h"
+#include "ui/kit/QVLumoMenuDelegate.h"
+#include "ui/kit/QVLumoTableViewDelegate.h"
 
 class FCPXAsset;
 class FCPXDocument;
@@ -32,6 +36,14 @@ class QVLumoTableView;
 class QVProject;
 class QVUploadLocation;
 class QWidget;
+class QAbstractAnimation;
+class QGraphicsOpacityEffect;
+class QVExportCellView;
+class QVExportListModel;
+class QVExportListView;
+class QVFinderMenu;
+class QVLumoMenu;
+class QVSelectLibraryPanel;
 
 // The main window's controller: takes every share from the editor's create
 // command to a registered asset (destination, asset and export item, the
@@ -44,6 +56,8 @@ class QWidget;
 // and hops to the main queue for everything on screen.
 class FCPXWindowController : public QObject,
                              public FCPXWindowControllerInterface,
+                             public QVLumoTableViewDelegate,
+                             public QVLumoMenuDelegate,
                              public std::enable_shared_from_this<FCPXWindowController> {
     Q_OBJECT
   public:
@@ -166,6 +180,72 @@ class FCPXWindowController : public QObject,
     QVLumoRokButton* reloadButton() const { return reloadButton_; }
     QVLumoTableView* exportTableView() const { return exportTableView_; }
 
+    // Window set-up and layout.
+    static constexpr int kTopBarHeight = 160;
+    static constexpr int kTopBarHiddenHeight = 40;
+    static constexpr int kSheetOffset = 22;
+    // Closing the window hides it; answers NO (the window stays).
+    bool windowShouldClose();
+    // Where a sheet goes: the given place moved 22 points down.
+    QRect willPositionSheet(const QRect& rect) const;
+    void showUseDefaultLibraryView(bool show, bool animate);
+    bool isLayoutAnimating() const;
+    qreal defaultLibraryBackAlpha() const;
+    QString libraryIconName() const { return libraryIconName_; }
+    qreal libraryIconAlpha() const { return libraryIconAlpha_; }
+    void selectLibraryAction();
+    QVSelectLibraryPanel* selectLibraryPanel() const;
+    // The library sheet's OK: new defaults, stored, and their upload location.
+    void defaultLibraryChosen(const std::shared_ptr<QVLibrary>& library,
+                              const std::shared_ptr<QVProject>& project);
+    void exportFCPXMLOnlyAction();
+    void reloadAction();
+    // The synchronous check of the local service behind the default
+    // library's availability (QVUploadManager syncTessel unless replaced).
+    static void setSyncTesselCheck(std::function<bool()> check);
+    static bool syncTesselCheck();
+
+    // Store-to popup.
+    void setupStoreToPopupButton();
+    QAction* selectedLibraryMenuItem() const;
+    QAction* storeToPathMenuItem() const;
+    void popupInsideLibraryAction(QAction* sender);
+    void popupStoreToPathAction(QAction* sender);
+    void popupStoreToOtherAction(QAction* sender);
+    void externalLocationAction(QAction* sender);
+
+    // Table.
+    QVExportListView* exportListView() const { return exportListView_; }
+    QVExportListModel* exportListModel() const { return exportListModel_; }
+    int numberOfRowsInTableView() const;
+    // Fills the cell made for a row (tableView:viewForTableColumn:row:).
+    void tableViewViewForRow(QVExportCellView& cell, const ItemPtr& item, int row);
+    static void updateCellView(QVExportCellView& cell, const ItemPtr& item);
+
+    // Context menu and commands on rows.
+    QVExportItemList selectedExportItems() const;
+    bool shouldDisplayTableMenu(QVLumoTableView* sender) override;
+    bool validateMenuItem(QAction* item) override;
+    static bool fileExistWithExportItem(const ItemPtr& item);
+    static bool hasRetryItems(const QVExportItemList& items);
+    void openAction();
+    void openWithAction();
+    void revealInFinderAction();
+    void deleteItemAction();
+    void clearAction();
+    void retryAction();
+    QAction* openMenuItem() const { return openMenuItem_; }
+    QAction* openWithMenuItem() const { return openWithMenuItem_; }
+    QAction* revealMenuItem() const { return revealMenuItem_; }
+    QAction* deleteMenuItem() const { return deleteMenuItem_; }
+    QAction* clearMenuItem() const { return clearMenuItem_; }
+    QAction* retryMenuItem() const { return retryMenuItem_; }
+    QAction* retrySepMenuItem() const { return retrySepMenuItem_; }
+    // How open and reveal reach the desktop ("open" or "reveal", the path);
+    // the workspace unless replaced (tests).
+    using WorkspaceHook = std::function<bool(const QString& command, const QString& path)>;
+    static void setWorkspaceHook(WorkspaceHook hook);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -176,6 +256,30 @@ class FCPXWindowController : public QObject,
     // Redraws the item's row when it is on screen (main thread).
     void updateCellView(const ItemPtr& item);
     void buildWindow();
+    // --- window side (private) ---
+    void layoutBars(int topBarHeight);
+    void layoutBarContents();
+    void setLibraryIcon(const QString& name, qreal alpha);
+    void storeToFolderChosen(const QString& folder);
+    void setUpExportTable();
+    void setUpTableMenu();
+    void rowActionButtonClicked(int row, qint64 exportAction);
+    void detachOpenWithMenu();
+    void openOrReveal(const QString& command);
+
+    QWidget* centralView_ = nullptr;
+    QGraphicsOpacityEffect* defaultLibraryOpacity_ = nullptr;
+    QPointer<QAbstractAnimation> layoutAnimation_;
+    int topBarHeight_ = kTopBarHeight;
+    QString libraryIconName_;
+    qreal libraryIconAlpha_ = 1.0;
+    QPointer<QVSelectLibraryPanel> selectLibraryPanel_;
+    QVExportListModel* exportListModel_ = nullptr;
+    QVExportListView* exportListView_ = nullptr;
+    QPointer<QVLumoMenu> tableMenu_;
+    QPointer<QVLumoMenu> openWithSubmenu_;
+    QPointer<QAction> clearMenuItem_;
+    std::shared_ptr<QVFinderMenu> finderMenu_;
 
     // Processing steps.
     void waitForExport(const ItemPtr& item);

@@ -1,132 +1,201 @@
-// The window side of FCPXWindowController: the export list window, its
-// bars and the default destination shown in it.
+// The window side of FCPXWindowController: the export list window, its top
+// bar with the default destination, its bottom bar, and the table's rows.
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
-#include <QHBoxLayout>
-#include <QHeaderView>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMainWindow>
-#include <QStandardItemModel>
-#include <QVBoxLayout>
+#include <QPainter>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <any>
 
 #include "FCPX/FCPXDocument.h"
 #include "export/QVExportItem.h"
 #include "export/QVExportItemManager.h"
+#include "export/QVUploadLocation.h"
 #include "library/QVLibrary.h"
 #include "library/QVLibraryManager.h"
 #include "library/QVPreferenceManager.h"
 #include "library/QVProject.h"
+#include "platform/Dispatch.h"
 #include "platform/Localization.h"
 #include "platform/QVLog.h"
+#include "platform/Workspace.h"
 #include "ui/FCPXWindowController.h"
+#include "ui/QVExportListModel.h"
+#include "ui/QVExportListView.h"
+#include "ui/QVSelectLibraryPanel.h"
+#include "ui/QVSheetFolderChooser.h"
+#include "ui/QVTesselDesign.h"
 #include "ui/QVTesselImportPanel.h"
+#include "ui/kit/QVImages.h"
 #include "ui/kit/QVLumoColorView.h"
 #include "ui/kit/QVLumoLabel.h"
-#include "ui/kit/QVLumoTableView.h"
+#include "ui/kit/QVLumoMenu.h"
+#include "ui/kit/QVLumoPopUpButton.h"
+#include "ui/kit/QVLumoRokButton.h"
+#include "ui/kit/QVLumoRokImageButton.h"
+#include "upload/QVUploadManager.h"
 
 namespace {
 
 const char* const kWindowTitle = "Relaydock for Corvane Pro";
+constexpr int kBottomBarHeight = 44;
+constexpr int kAnimationMs = 250;
 
 QString localized(const char* key) {
     return Localization::localizedString(QString::fromUtf8(key));
 }
 
-QString statusText(qint64 status) {
-    switch (status) {
-        case QVExportStatusWaiting:
-            return localized("exportstatus.waiting");
-        case QVExportStatusExporting:
-            return localized("exportstatus.exporting");
-        case QVExportStatusCompleted:
-            // Done needs no words; the row's icon says it.
-            return QStringLiteral("");
-        case QVExportStatusCanceled:
-            return localized("exportstatus.canceled");
-        case QVExportStatusCreateFailed:
-            return localized("exportstatus.error.creating");
-        case QVExportStatusUpdateFailed:
-            return localized("exportstatus.error.updating");
-        default:
-            return QString();
-    }
+// Titles the string table may not carry yet read as words, not as keys.
+QString localizedOr(const char* key, const char* fallback) {
+    const QString text = localized(key);
+    return text == QString::fromUtf8(key) ? QString::fromUtf8(fallback) : text;
+}
+
+QCheckBox* makeCheckBox(const QString& title, QWidget* parent) {
+    auto* box = new QCheckBox(title, parent);
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::WindowText, QVTesselDesign::defaultTextColor());
+    box->setPalette(pal);
+    box->setFont(QVTesselDesign::tesselFontWithSize(12));
+    return box;
+}
+
+std::function<bool()>& syncTesselHook() {
+    static std::function<bool()> hook;
+    return hook;
+}
+
+QIcon folderIcon(const QString& path) {
+    const QIcon icon = Workspace::iconForFile(path);
+    return icon.isNull() ? QIcon() : QIcon(icon.pixmap(QSize(16, 16)));
 }
 
 }  // namespace
 
+void FCPXWindowController::setSyncTesselCheck(std::function<bool()> check) {
+    syncTesselHook() = std::move(check);
+}
+
+bool FCPXWindowController::syncTesselCheck() {
+    if (syncTesselHook()) return syncTesselHook()();
+    return QVUploadManager::sharedManager().syncTessel();
+}
+
 void FCPXWindowController::buildWindow() {
     auto* window = new QMainWindow();
     window_ = window;
-    window->resize(640, 480);
+    window->resize(720, 560);
+    window->setMinimumSize(520, 320);
     window->installEventFilter(this);
 
     auto* central = new QWidget(window);
-    auto* column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
+    central->installEventFilter(this);
+    centralView_ = central;
+    window->setCentralWidget(central);
 
     topBarView_ = new QWidget(central);
-    auto* top = new QHBoxLayout(topBarView_);
-    defaultLibraryBackView_ = new QVLumoColorView(topBarView_);
-    auto* details = new QHBoxLayout(defaultLibraryBackView_);
-    libraryIconView_ = new QLabel(defaultLibraryBackView_);
-    libraryTitleField_ = new QVLumoLabel(defaultLibraryBackView_);
-    projectTitleField_ = new QVLumoLabel(defaultLibraryBackView_);
-    details->addWidget(libraryIconView_);
-    details->addWidget(libraryTitleField_);
-    details->addWidget(projectTitleField_, 1);
-    top->addWidget(defaultLibraryBackView_);
-    column->addWidget(topBarView_);
+    topBarView_->setAutoFillBackground(true);
+    QPalette topPalette = topBarView_->palette();
+    topPalette.setColor(QPalette::Window, QVTesselDesign::grey(38));
+    topBarView_->setPalette(topPalette);
+    auto* heading = new QVLumoLabel(QString::fromUtf8(kWindowTitle), topBarView_);
+    heading->setFont(QVTesselDesign::tesselBoldFontWithSize(13));
+    heading->setTextColor(QVTesselDesign::grey(210));
+    heading->setGeometry(16, 10, 400, 20);
 
+    defaultLibraryBackView_ = new QVLumoColorView(topBarView_);
+    defaultLibraryBackView_->setColor(QVTesselDesign::grey(46));
+    defaultLibraryBackView_->setDrawBroder(true);
+    defaultLibraryBackView_->setBorderColor(QVTesselDesign::grey(60));
+    defaultLibraryOpacity_ = new QGraphicsOpacityEffect(defaultLibraryBackView_);
+    defaultLibraryBackView_->setGraphicsEffect(defaultLibraryOpacity_);
+    libraryIconView_ = new QLabel(defaultLibraryBackView_);
+    libraryIconView_->setGeometry(20, 22, 32, 32);
+    libraryTitleField_ = new QVLumoLabel(defaultLibraryBackView_);
+    libraryTitleField_->setFont(QVTesselDesign::tesselBoldFontWithSize(15));
+    libraryTitleField_->setTextColor(Qt::white);
+    projectTitleField_ = new QVLumoLabel(defaultLibraryBackView_);
+    projectTitleField_->setFont(QVTesselDesign::tesselFontWithSize(12));
+    projectTitleField_->setTextColor(QVTesselDesign::grey(170));
+    selectLibraryButton_ = new QVLumoRokImageButton(defaultLibraryBackView_);
+    selectLibraryButton_->setToolTip(localized("library.select.library"));
+
+    exportListModel_ = new QVExportListModel(this);
     contentView_ = new QWidget(central);
-    auto* content = new QVBoxLayout(contentView_);
-    content->setContentsMargins(0, 0, 0, 0);
-    exportTableView_ = new QVLumoTableView(contentView_);
-    tableModel_ = new QStandardItemModel(0, 2, this);
-    exportTableView_->setModel(tableModel_);
-    exportTableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    exportTableView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    exportTableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    exportTableView_->horizontalHeader()->setStretchLastSection(true);
-    exportTableView_->horizontalHeader()->hide();
-    exportTableView_->verticalHeader()->hide();
-    content->addWidget(exportTableView_);
-    column->addWidget(contentView_, 1);
+    exportListView_ = new QVExportListView(contentView_);
+    exportListView_->setExportModel(exportListModel_);
+    exportTableView_ = exportListView_;
 
     bottomBarView_ = new QWidget(central);
-    auto* bottom = new QHBoxLayout(bottomBarView_);
-    checkUseDefaultLibraryButton_ =
-        new QCheckBox(QStringLiteral("Use default library"), bottomBarView_);
-    fcpXMLOnlyCheckButton_ = new QCheckBox(QStringLiteral("FCPXML only"), bottomBarView_);
-    bottom->addWidget(checkUseDefaultLibraryButton_);
-    bottom->addWidget(fcpXMLOnlyCheckButton_);
-    bottom->addStretch(1);
-    column->addWidget(bottomBarView_);
+    bottomBarView_->setAutoFillBackground(true);
+    QPalette bottomPalette = bottomBarView_->palette();
+    bottomPalette.setColor(QPalette::Window, QVTesselDesign::grey(38));
+    bottomBarView_->setPalette(bottomPalette);
+    checkUseDefaultLibraryButton_ = makeCheckBox(
+        localizedOr("defaultlibrary.use.default", "Use default library"), bottomBarView_);
+    fcpXMLOnlyCheckButton_ =
+        makeCheckBox(localizedOr("export.fcpxml.only", "FCPXML only"), bottomBarView_);
+    storeToPopupButton_ = new QVLumoPopUpButton(bottomBarView_);
+    reloadButton_ = new QVLumoRokButton(bottomBarView_);
 
-    window->setCentralWidget(central);
+    window->setAutoFillBackground(true);
+    QPalette windowPalette = window->palette();
+    windowPalette.setColor(QPalette::Window, QColor::fromRgbF(0.2f, 0.2f, 0.2f, 1.0f));
+    window->setPalette(windowPalette);
 
     connect(checkUseDefaultLibraryButton_, &QCheckBox::clicked, this,
             [this] { checkUseDefaultLibraryAction(); });
     connect(fcpXMLOnlyCheckButton_, &QCheckBox::clicked, this,
-            [this](bool on) { QVPreferenceManager::sharedManager().setExportFCPXMLOnly(on); });
+            [this] { exportFCPXMLOnlyAction(); });
+    connect(selectLibraryButton_, &QAbstractButton::clicked, this,
+            [this] { selectLibraryAction(); });
+    connect(reloadButton_, &QAbstractButton::clicked, this, [this] { reloadAction(); });
+    setUpExportTable();
 }
 
 void FCPXWindowController::awakeFromNib() {
     if (loaded_) return;
-    loaded_ = true;
     QPointer<FCPXWindowController> guard(this);
     projectsLoadedToken_ = NotificationCenter::defaultCenter().addObserver(
         QStringLiteral("NOTI_LIBRARY_PROJECTS_LOADED"), [guard](const Notification& n) {
             if (guard) guard->libraryProjectsLoadedNotification(n);
         });
+    loaded_ = true;
+
     const QString title = QString::fromUtf8(kWindowTitle);
     if (auto document = fcpXDocument()) document->setName(title);
     window_->setWindowTitle(title);
+    QApplication::setApplicationDisplayName(title);
+    window_->resize(window_->size());
+    if (auto* screen = QApplication::primaryScreen()) {
+        QRect frame = window_->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window_->move(frame.topLeft());
+    }
+
+    selectLibraryButton_->setImageWithDefault(QStringLiteral("btn.server.select.nor"),
+                                              QStringLiteral("btn.server.select.pre"),
+                                              QStringLiteral("btn.server.select.dim"));
+    reloadButton_->setImageWithDefault(QStringLiteral("layout.refresh.nor"),
+                                       QStringLiteral("layout.refresh.pre"),
+                                       QStringLiteral("layout.refresh.dim"));
+
     auto& preferences = QVPreferenceManager::sharedManager();
     checkUseDefaultLibraryButton_->setChecked(preferences.useDefaultLibrary());
-    topBarView_->setVisible(preferences.useDefaultLibrary());
+    showUseDefaultLibraryView(preferences.useDefaultLibrary(), false);
     fcpXMLOnlyCheckButton_->setChecked(preferences.exportFCPXMLOnly());
+
+    setupStoreToPopupButton();
+    if (preferences.storeTo() && !preferences.storeToPath().isNull())
+        if (QAction* item = storeToPathMenuItem()) storeToPopupButton_->selectItem(item);
     displayDefaultLibraryInfo();
 }
 
@@ -141,21 +210,129 @@ void FCPXWindowController::showWindow() {
     window_->activateWindow();
 }
 
-bool FCPXWindowController::eventFilter(QObject* watched, QEvent* event) {
+bool FCPXWindowController::windowShouldClose() {
     // Closing the window only hides the program; the list stays.
+    if (window_) window_->hide();
+    return false;
+}
+
+QRect FCPXWindowController::willPositionSheet(const QRect& rect) const {
+    return rect.translated(0, kSheetOffset);
+}
+
+bool FCPXWindowController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_.data() && event->type() == QEvent::Close) {
-        event->ignore();
-        window_->hide();
-        return true;
+        if (!windowShouldClose()) {
+            event->ignore();
+            return true;
+        }
     }
+    if (watched == centralView_ && event->type() == QEvent::Resize) layoutBars(topBarHeight_);
     return QObject::eventFilter(watched, event);
 }
 
+// ---- Layout ----
+
+void FCPXWindowController::layoutBars(int topBarHeight) {
+    if (!centralView_) return;
+    const int w = centralView_->width();
+    const int h = centralView_->height();
+    const int b = kBottomBarHeight;
+    topBarView_->setGeometry(0, 0, w, topBarHeight);
+    contentView_->setGeometry(0, topBarHeight, w, qMax(0, h - b - topBarHeight));
+    bottomBarView_->setGeometry(0, h - b, w, b);
+    layoutBarContents();
+}
+
+void FCPXWindowController::layoutBarContents() {
+    const int w = centralView_->width();
+    defaultLibraryBackView_->setGeometry(12, 40, qMax(0, w - 24), kTopBarHeight - 52);
+    const int detailsWidth = defaultLibraryBackView_->width();
+    libraryTitleField_->setGeometry(64, 20, qMax(0, detailsWidth - 130), 22);
+    projectTitleField_->setGeometry(64, 46, qMax(0, detailsWidth - 130), 18);
+    selectLibraryButton_->setGeometry(detailsWidth - 52, 29, 32, 22);
+    exportListView_->setGeometry(contentView_->rect());
+
+    const int y = (kBottomBarHeight - 24) / 2;
+    checkUseDefaultLibraryButton_->adjustSize();
+    fcpXMLOnlyCheckButton_->adjustSize();
+    checkUseDefaultLibraryButton_->move(
+        14, (kBottomBarHeight - checkUseDefaultLibraryButton_->height()) / 2);
+    fcpXMLOnlyCheckButton_->move(checkUseDefaultLibraryButton_->geometry().right() + 18,
+                                 (kBottomBarHeight - fcpXMLOnlyCheckButton_->height()) / 2);
+    reloadButton_->setGeometry(w - 36, y, 24, 24);
+    const int popupWidth = 200;
+    storeToPopupButton_->setGeometry(w - 44 - popupWidth, y, popupWidth, 24);
+}
+
+void FCPXWindowController::showUseDefaultLibraryView(bool show, bool animate) {
+    const int t = show ? kTopBarHeight : kTopBarHiddenHeight;
+    topBarHeight_ = t;
+    if (layoutAnimation_) {
+        layoutAnimation_->stop();
+        delete layoutAnimation_.data();
+    }
+    const int w = centralView_->width();
+    const int h = centralView_->height();
+    const QRect content(0, t, w, qMax(0, h - kBottomBarHeight - t));
+    const QRect top(0, 0, w, t);
+    const qreal alpha = show ? 1.0 : 0.0;
+    if (!animate) {
+        layoutBars(t);
+        defaultLibraryOpacity_->setOpacity(alpha);
+        return;
+    }
+    layoutBarContents();
+    auto* group = new QParallelAnimationGroup(this);
+    auto add = [group](QObject* target, const QByteArray& property, const QVariant& end) {
+        auto* animation = new QPropertyAnimation(target, property, group);
+        animation->setDuration(kAnimationMs);
+        animation->setEndValue(end);
+        group->addAnimation(animation);
+    };
+    add(contentView_, "geometry", content);
+    add(topBarView_, "geometry", top);
+    add(defaultLibraryOpacity_, "opacity", alpha);
+    layoutAnimation_ = group;
+    connect(group, &QAbstractAnimation::finished, this, [this] { layoutBarContents(); });
+    group->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+qreal FCPXWindowController::defaultLibraryBackAlpha() const {
+    return defaultLibraryOpacity_ ? defaultLibraryOpacity_->opacity() : 1.0;
+}
+
+bool FCPXWindowController::isLayoutAnimating() const {
+    return layoutAnimation_ && layoutAnimation_->state() == QAbstractAnimation::Running;
+}
+
+// ---- Bars ----
+
 void FCPXWindowController::checkUseDefaultLibraryAction() {
     const bool show = checkUseDefaultLibraryButton_->isChecked();
-    topBarView_->setVisible(show);
+    showUseDefaultLibraryView(show, true);
     QVPreferenceManager::sharedManager().setUseDefaultLibrary(show);
 }
+
+void FCPXWindowController::exportFCPXMLOnlyAction() {
+    QVPreferenceManager::sharedManager().setExportFCPXMLOnly(fcpXMLOnlyCheckButton_->isChecked());
+}
+
+void FCPXWindowController::reloadAction() {
+    for (const auto& library : QVLibraryManager::sharedManager().libraries()) {
+        QVLibraryManager::sharedManager().reloadLibrary(library, [library](bool,
+                                                                           const QVErrorOpt&) {
+            library->loadProjectsWithCompletion([library](const QVProjectList&, const QVErrorOpt&) {
+                Dispatch::main([library] {
+                    NotificationCenter::defaultCenter().post(
+                        QStringLiteral("NOTI_LIBRARY_PROJECTS_LOADED"), library);
+                });
+            });
+        });
+    }
+}
+
+// ---- Default destination ----
 
 void FCPXWindowController::loadDefaultLibraryInfo() {
     auto& preferences = QVPreferenceManager::sharedManager();
@@ -173,6 +350,7 @@ void FCPXWindowController::loadDefaultLibraryInfo() {
 }
 
 void FCPXWindowController::loadDefaultProjectInfo(const std::shared_ptr<QVLibrary>& library) {
+    if (!library) return;
     const QString projectID = QVPreferenceManager::sharedManager().defaultProjectID();
     QPointer<FCPXWindowController> guard(this);
     library->loadProjectsWithCompletion(
@@ -193,23 +371,100 @@ void FCPXWindowController::logDefaultDestination() {
                         defaultProject_ ? defaultProject_->id() : QStringLiteral("(none)")));
 }
 
+void FCPXWindowController::setLibraryIcon(const QString& name, qreal alpha) {
+    libraryIconName_ = name;
+    libraryIconAlpha_ = alpha;
+    const QPixmap image =
+        QVImages::pixmap(name, QSizeF(32, 32), libraryIconView_->devicePixelRatioF());
+    QPixmap shown(image.size());
+    shown.setDevicePixelRatio(image.devicePixelRatio());
+    shown.fill(Qt::transparent);
+    {
+        QPainter painter(&shown);
+        painter.setOpacity(alpha);
+        painter.drawPixmap(0, 0, image);
+    }
+    libraryIconView_->setPixmap(shown);
+}
+
 void FCPXWindowController::displayDefaultLibraryInfo() {
     if (!defaultLibrary_) {
-        libraryTitleField_->setText(localized("defaultlibrary.no.library"));
-        projectTitleField_->setText(localized("defaultlibrary.no.project"));
+        setLibraryIcon(QStringLiteral("menu.icon.library"), 1.0);
+        libraryTitleField_->setAlphaValue(1.0);
+        libraryTitleField_->setStringValue(localized("defaultlibrary.no.library"));
+        projectTitleField_->setStringValue(localized("defaultlibrary.no.project"));
         return;
     }
-    libraryTitleField_->setText(defaultLibrary_->name());
-    if (defaultProject_) projectTitleField_->setText(defaultProject_->pathString());
+    const bool local = defaultLibrary_->libraryType() == 0;
+    bool available = defaultLibrary_->isWritableLibrary();
+    // A local library also needs its service; the check is short and runs
+    // only when the destination is shown again.
+    if (available && local) available = syncTesselCheck();
+    const qreal alpha = available ? 1.0 : 0.5;
+    setLibraryIcon(
+        local ? QStringLiteral("librarybar.local") : QStringLiteral("librarybar.network"), alpha);
+    libraryTitleField_->setStringValue(defaultLibrary_->name());
+    libraryTitleField_->setAlphaValue(alpha);
+    if (defaultProject_) projectTitleField_->setStringValue(defaultProject_->pathString());
+}
+
+QVSelectLibraryPanel* FCPXWindowController::selectLibraryPanel() const {
+    return selectLibraryPanel_.data();
+}
+
+void FCPXWindowController::selectLibraryAction() {
+    if (selectLibraryPanel_) return;
+    auto* panel = new QVSelectLibraryPanel(this);
+    selectLibraryPanel_ = panel;
+    panel->setSelectedLibrary(defaultLibrary_);
+    panel->setSelectedProject(defaultProject_);
+    QPointer<FCPXWindowController> guard(this);
+    const bool shown = panel->beginSheet(window_, [guard, panel](qint64 returnCode) {
+        panel->deleteLater();
+        if (!guard || returnCode != 1) return;
+        guard->defaultLibraryChosen(panel->selectedLibrary(), panel->selectedProject());
+    });
+    if (!shown) {
+        selectLibraryPanel_ = nullptr;
+        panel->deleteLater();
+    }
+}
+
+void FCPXWindowController::defaultLibraryChosen(const std::shared_ptr<QVLibrary>& library,
+                                                const std::shared_ptr<QVProject>& project) {
+    defaultLibrary_ = library;
+    defaultProject_ = project;
+    auto& preferences = QVPreferenceManager::sharedManager();
+    preferences.setDefaultLibraryID(library ? library->dbName() : QString());
+    preferences.setDefaultProjectID(project ? project->id() : QString());
+    if (!library) {
+        displayDefaultLibraryInfo();
+        return;
+    }
+    QPointer<FCPXWindowController> guard(this);
+    QVUploadManager::sharedManager().uploadLocationWithLibrary(
+        library, [guard, library](bool success, const std::shared_ptr<QVUploadLocation>& location,
+                                  const QVErrorOpt& error) {
+            if (error)
+                QVLog::log(QStringLiteral("uploadLocationWithLibrary Error : %1")
+                               .arg(error->localizedDescription()));
+            // The location is kept on the main thread, where shares read it.
+            Dispatch::main([guard, library, location = success ? location : nullptr] {
+                if (!guard || guard->defaultLibrary_ != library) return;
+                guard->defaultUploadLocation_ = location;
+                guard->displayDefaultLibraryInfo();
+            });
+        });
 }
 
 void FCPXWindowController::libraryProjectsLoadedNotification(const Notification& notification) {
     for (const auto& item : QVExportItemManager::sharedManager().exportItems()) {
-        if (item->project() || !item->library()) continue;
-        if (auto project = item->library()->projectWithID(item->projectID())) {
-            item->setProject(project);
-            item->setProjectName(project->name());
-        }
+        if (item->project()) continue;
+        const auto library = item->library();
+        if (!library) continue;
+        const auto project = library->projectWithID(item->projectID());
+        item->setProject(project);
+        if (project) item->setProjectName(project->name());
     }
     // Another load of the default library may have replaced the tree the
     // default project was taken from (or emptied it just then): take the
@@ -229,33 +484,95 @@ void FCPXWindowController::libraryProjectsLoadedNotification(const Notification&
     reloadTable();
 }
 
-void FCPXWindowController::reloadTable() {
-    if (!tableModel_) return;
-    const auto items = QVExportItemManager::sharedManager().exportItems();
-    tableModel_->setRowCount(int(items.size()));
-    for (int row = 0; row < items.size(); ++row) {
-        const auto& item = items[row];
-        auto* name = new QStandardItem(item->name());
-        name->setToolTip(item->name());
-        tableModel_->setItem(row, 0, name);
-        tableModel_->setItem(row, 1, new QStandardItem(statusText(item->status())));
+// ---- Store-to popup ----
+
+void FCPXWindowController::setupStoreToPopupButton() {
+    storeToPopupButton_->removeAllItems();
+    auto* menu = new QVLumoMenu();
+    menu->setDelegate(this);
+    QAction* inside = menu->addItem(localized("defaultlibrary.storeto.inside.library"),
+                                    QStringLiteral("popupInsideLibraryAction:"));
+    connect(inside, &QAction::triggered, this,
+            [this, inside] { popupInsideLibraryAction(inside); });
+    const QString storeToPath = QVPreferenceManager::sharedManager().storeToPath();
+    if (!storeToPath.isNull()) {
+        menu->addSeparator();
+        QAction* header = menu->addItem(localized("defaultlibrary.storeto.external.location"),
+                                        QStringLiteral("externalLocationAction:"));
+        header->setEnabled(false);
+        QAction* path = menu->addItem(QFileInfo(storeToPath).fileName(),
+                                      QStringLiteral("popupStoreToPathAction:"));
+        path->setIcon(folderIcon(storeToPath));
+        connect(path, &QAction::triggered, this, [this, path] { popupStoreToPathAction(path); });
     }
+    menu->addSeparator();
+    QAction* other = menu->addItem(localized("defaultlibrary.storeto.other"),
+                                   QStringLiteral("popupStoreToOtherAction:"));
+    connect(other, &QAction::triggered, this, [this, other] { popupStoreToOtherAction(other); });
+    storeToPopupButton_->setMenu(menu);
+    storeToPopupButton_->selectItem(inside);
+    selectedStoreToMenuItem_ = inside;
 }
 
-void FCPXWindowController::selectRow(int row) {
-    if (!exportTableView_ || row < 0 || row >= tableModel_->rowCount()) return;
-    exportTableView_->clearSelection();
-    exportTableView_->selectRow(row, false);
+QAction* FCPXWindowController::selectedLibraryMenuItem() const {
+    QVLumoMenu* menu = storeToPopupButton_ ? storeToPopupButton_->menu() : nullptr;
+    return menu ? menu->itemWithActionName(QStringLiteral("popupInsideLibraryAction:")) : nullptr;
 }
 
-void FCPXWindowController::updateCellView(const ItemPtr& item) {
-    const qsizetype row = QVExportItemManager::sharedManager().indexOfItem(item);
-    if (row < 0 || row >= tableModel_->rowCount()) return;
-    const QString text = statusText(item->status());
-    // Creating and uploading keep what the row showed before.
-    if (text.isNull()) return;
-    if (auto* cell = tableModel_->item(int(row), 1))
-        cell->setText(text);
-    else
-        tableModel_->setItem(int(row), 1, new QStandardItem(text));
+QAction* FCPXWindowController::storeToPathMenuItem() const {
+    QVLumoMenu* menu = storeToPopupButton_ ? storeToPopupButton_->menu() : nullptr;
+    return menu ? menu->itemWithActionName(QStringLiteral("popupStoreToPathAction:")) : nullptr;
+}
+
+void FCPXWindowController::popupInsideLibraryAction(QAction* sender) {
+    selectedStoreToMenuItem_ = sender;
+    QVPreferenceManager::sharedManager().setStoreTo(false);
+}
+
+void FCPXWindowController::popupStoreToPathAction(QAction* sender) {
+    selectedStoreToMenuItem_ = sender;
+    QVPreferenceManager::sharedManager().setStoreTo(true);
+}
+
+void FCPXWindowController::externalLocationAction(QAction* sender) {
+    (void)sender;
+}
+
+void FCPXWindowController::popupStoreToOtherAction(QAction* sender) {
+    (void)sender;
+    // The chooser opens once the pop-up menu has closed.
+    QPointer<FCPXWindowController> guard(this);
+    Dispatch::main([guard] {
+        if (!guard || !guard->window_) return;
+        QVSheetFolderChooser::Options options;
+        options.title = localized("defaultlibrary.storeto.openpanel.title");
+        options.prompt = localized("defaultlibrary.storeto.openpanel.select");
+        options.directory = QVSheetFolderChooser::startDirectory(
+            QVPreferenceManager::sharedManager().storeToPath());
+        QVSheetFolderChooser::beginSheet(guard->window_, options, [guard](const QString& folder) {
+            if (guard) guard->storeToFolderChosen(folder);
+        });
+    });
+}
+
+void FCPXWindowController::storeToFolderChosen(const QString& folder) {
+    if (folder.isEmpty()) {
+        // Cancelled: the pop-up shows the choice that is in force again.
+        if (selectedStoreToMenuItem_) storeToPopupButton_->selectItem(selectedStoreToMenuItem_);
+        return;
+    }
+    auto& preferences = QVPreferenceManager::sharedManager();
+    preferences.setStoreToPath(folder);
+    preferences.setStoreTo(true);
+    QAction* item = storeToPathMenuItem();
+    if (item) {
+        item->setIcon(folderIcon(folder));
+        item->setText(QFileInfo(folder).fileName());
+    } else {
+        setupStoreToPopupButton();
+        item = storeToPathMenuItem();
+    }
+    if (!item) return;
+    storeToPopupButton_->selectItem(item);
+    selectedStoreToMenuItem_ = item;
 }

@@ -1,0 +1,306 @@
+// The commands on rows of the export list: its context menu and the menu
+// validation, open, open with, reveal, delete, clear and retry; and the
+// table's rows.
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMainWindow>
+
+#include "export/QVExportItem.h"
+#include "export/QVExportItemManager.h"
+#include "library/QVLibrary.h"
+#include "platform/Localization.h"
+#include "platform/Workspace.h"
+#include "service/QVTesselUtil.h"
+#include "ui/FCPXWindowController.h"
+#include "ui/QVAlertBox.h"
+#include "ui/QVExportCellView.h"
+#include "ui/QVExportListModel.h"
+#include "ui/QVExportListView.h"
+#include "ui/QVFinderMenu.h"
+#include "ui/QVTesselImportPanel.h"
+#include "ui/kit/QVLumoMenu.h"
+#include "ui/kit/QVStringFormat.h"
+
+namespace {
+
+QString localized(const char* key) {
+    return Localization::localizedString(QString::fromUtf8(key));
+}
+
+// Titles the string table may not carry yet read as words, not as keys.
+QString localizedOr(const char* key, const char* fallback) {
+    const QString text = localized(key);
+    return text == QString::fromUtf8(key) ? QString::fromUtf8(fallback) : text;
+}
+
+FCPXWindowController::WorkspaceHook& workspaceHook() {
+    static FCPXWindowController::WorkspaceHook hook;
+    return hook;
+}
+
+bool runWorkspace(const QString& command, const QString& path) {
+    if (workspaceHook()) return workspaceHook()(command, path);
+    if (command == QLatin1String("open")) return Workspace::openFile(path);
+    return Workspace::revealInFileManager({path});
+}
+
+}  // namespace
+
+void FCPXWindowController::setWorkspaceHook(WorkspaceHook hook) {
+    workspaceHook() = std::move(hook);
+}
+// ---- Table ----
+
+void FCPXWindowController::setUpExportTable() {
+    exportListView_->setTableDelegate(this);
+    exportListView_->setCellProvider([this](QVExportCellView& cell, const ItemPtr& item, int row) {
+        tableViewViewForRow(cell, item, row);
+    });
+    connect(exportListView_, &QVExportListView::actionButtonClicked, this,
+            [this](int row, qint64 action) { rowActionButtonClicked(row, action); });
+    connect(exportListView_, &QVExportListView::deleteRequested, this,
+            [this] { deleteItemAction(); });
+    connect(exportListView_, &QVExportListView::openRequested, this, [this] { openAction(); });
+    setUpTableMenu();
+}
+
+int FCPXWindowController::numberOfRowsInTableView() const {
+    return exportListModel_ ? exportListModel_->rowCount() : 0;
+}
+
+void FCPXWindowController::tableViewViewForRow(QVExportCellView& cell, const ItemPtr& item,
+                                               int row) {
+    (void)row;
+    QVExportCellView::fillWithItem(cell, item);
+}
+
+void FCPXWindowController::updateCellView(QVExportCellView& cell, const ItemPtr& item) {
+    QVExportCellView::updateCellViewWithItem(cell, item);
+}
+
+void FCPXWindowController::reloadTable() {
+    if (exportListView_) exportListView_->reloadExportList();
+}
+
+void FCPXWindowController::selectRow(int row) {
+    if (exportListView_) exportListView_->selectRow(row, false);
+}
+
+void FCPXWindowController::updateCellView(const ItemPtr& item) {
+    if (!exportListView_ || !exportListModel_) return;
+    const int row = exportListModel_->rowOfItem(item);
+    if (row < 0) return;
+    // Only a row on screen has a cell; the others are filled when shown.
+    QVExportCellView* cell = exportListView_->cellViewForRow(row);
+    if (!cell) return;
+    updateCellView(*cell, item);
+    exportListView_->updateRow(row);
+}
+
+void FCPXWindowController::rowActionButtonClicked(int row, qint64 exportAction) {
+    // The button acts on its own row, whatever else was selected.
+    selectRow(row);
+    if (exportAction == 0)
+        deleteItemAction();
+    else if (exportAction == 1)
+        revealInFinderAction();
+}
+
+// ---- Context menu ----
+
+void FCPXWindowController::setUpTableMenu() {
+    auto* menu = new QVLumoMenu(window_);
+    menu->setDelegate(this);
+    tableMenu_ = menu;
+    auto add = [this, menu](const QString& title, const char* action,
+                            void (FCPXWindowController::*command)()) {
+        QAction* item = menu->addItem(title, QString::fromLatin1(action));
+        connect(item, &QAction::triggered, this, [this, command] { (this->*command)(); });
+        return item;
+    };
+    openMenuItem_ =
+        add(localizedOr("menuitem.open", "Open"), "openAction:", &FCPXWindowController::openAction);
+    openWithMenuItem_ = add(localizedOr("menuitem.openwith", "Open With"),
+                            "openWithAction:", &FCPXWindowController::openWithAction);
+    revealMenuItem_ = add(localized("menuitem.reveal.normal"),
+                          "revealInFinderAction:", &FCPXWindowController::revealInFinderAction);
+    menu->addSeparator();
+    deleteMenuItem_ = add(localized("menuitem.delete.multi"),
+                          "deleteItemAction:", &FCPXWindowController::deleteItemAction);
+    clearMenuItem_ =
+        add(localized("button.clear"), "clearAction:", &FCPXWindowController::clearAction);
+    retrySepMenuItem_ = menu->addSeparator();
+    retryMenuItem_ = add(localizedOr("menuitem.retry", "Retry"),
+                         "retryAction:", &FCPXWindowController::retryAction);
+    exportListView_->setContextMenu(menu);
+}
+
+QVExportItemList FCPXWindowController::selectedExportItems() const {
+    QVExportItemList items;
+    if (!exportListView_ || !exportListModel_) return items;
+    for (int row : exportListView_->selectedRowIndexes())
+        if (auto item = exportListModel_->itemAtRow(row)) items << item;
+    return items;
+}
+
+void FCPXWindowController::detachOpenWithMenu() {
+    if (openWithMenuItem_) openWithMenuItem_->setMenu(static_cast<QMenu*>(nullptr));
+    delete openWithSubmenu_.data();
+    finderMenu_.reset();
+}
+
+bool FCPXWindowController::shouldDisplayTableMenu(QVLumoTableView* sender) {
+    (void)sender;
+    const QVExportItemList items = selectedExportItems();
+    detachOpenWithMenu();
+    revealMenuItem_->setText(localized("menuitem.reveal.normal"));
+    if (items.size() == 1) {
+        const ItemPtr& item = items.first();
+        const QString name = item->name();
+        revealMenuItem_->setText(QVStringFormat::format(localized("menuitem.reveal"), {name}));
+        deleteMenuItem_->setText(QVStringFormat::format(localized("menuitem.delete.one"), {name}));
+        if (auto finder = QVFinderMenu::finderMenuWithPath(item->filePath())) {
+            finder->setOpenPanelParentWindow(window_);
+            QVLumoMenu* submenu = finder->openWithMenu();
+            submenu->setParent(tableMenu_, submenu->windowFlags());
+            openWithSubmenu_ = submenu;
+            openWithMenuItem_->setMenu(submenu);
+            finderMenu_ = std::shared_ptr<QVFinderMenu>(std::move(finder));
+        }
+        const bool retry = hasRetryItems(items);
+        retryMenuItem_->setVisible(retry);
+        retrySepMenuItem_->setVisible(retry);
+        return true;
+    }
+    if (items.size() >= 2) {
+        deleteMenuItem_->setText(localized("menuitem.delete.multi"));
+        retryMenuItem_->setVisible(false);
+        retrySepMenuItem_->setVisible(false);
+        return true;
+    }
+    return false;
+}
+
+bool FCPXWindowController::validateMenuItem(QAction* item) {
+    const QString action = QVLumoMenu::actionName(item);
+    if (action == QLatin1String("openAction:") || action == QLatin1String("openWithAction:") ||
+        action == QLatin1String("revealInFinderAction:")) {
+        const QVExportItemList items = selectedExportItems();
+        return items.size() == 1 && fileExistWithExportItem(items.first());
+    }
+    if (action == QLatin1String("deleteItemAction:")) return !selectedExportItems().isEmpty();
+    if (action == QLatin1String("externalLocationAction:")) return false;
+    if (action == QLatin1String("popupStoreToPathAction:") ||
+        action == QLatin1String("popupStoreToOtherAction:"))
+        return defaultLibrary_ && defaultLibrary_->libraryType() == 0;
+    return true;
+}
+
+bool FCPXWindowController::fileExistWithExportItem(const ItemPtr& item) {
+    if (!item) return false;
+    switch (item->status()) {
+        case QVExportStatusNone:
+        case QVExportStatusWaiting:
+        case QVExportStatusExporting:
+        case QVExportStatusCanceled:
+            return false;
+        default:
+            break;
+    }
+    const QString path = item->filePath();
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+bool FCPXWindowController::hasRetryItems(const QVExportItemList& items) {
+    for (const auto& item : items) {
+        const qint64 status = item->status();
+        if (status == QVExportStatusCreateFailed || status == QVExportStatusUpdateFailed)
+            return item->project() != nullptr;
+    }
+    return false;
+}
+
+// ---- Commands ----
+
+void FCPXWindowController::openOrReveal(const QString& command) {
+    const QVExportItemList items = selectedExportItems();
+    if (items.isEmpty()) return;
+    const ItemPtr& item = items.first();
+    const QString path = item->filePath();
+    if (path.isEmpty()) return;
+    if (QFileInfo::exists(path)) {
+        runWorkspace(command, path);
+        return;
+    }
+    QVAlertBox::showOKAlertBoxWithMessage(
+        QVStringFormat::format(localized("exportitem.file.not.exist"), {item->name(), path}));
+}
+
+void FCPXWindowController::openAction() {
+    openOrReveal(QStringLiteral("open"));
+}
+
+void FCPXWindowController::openWithAction() {
+    // The item only carries the Open With submenu.
+}
+
+void FCPXWindowController::revealInFinderAction() {
+    openOrReveal(QStringLiteral("reveal"));
+}
+
+void FCPXWindowController::deleteItemAction() {
+    const QVExportItemList items = selectedExportItems();
+    if (items.isEmpty()) return;
+    QPointer<FCPXWindowController> guard(this);
+    QVAlertBox::showOKCancelAlertBoxWithTitle(
+        QVAlertBox::applicationTitle(), localized("exportitems.want.delete"),
+        localized("button.delete"), 3, [guard, items](qint64 answer) {
+            if (answer != QVAlertBox::OK) return;
+            // The rows selected when the command was given; files and
+            // thumbnails stay on disk.
+            for (const auto& item : items)
+                QVExportItemManager::sharedManager().deleteExportItem(item);
+            if (guard) guard->reloadTable();
+        });
+}
+
+void FCPXWindowController::clearAction() {
+    if (QVExportItemManager::sharedManager().count() == 0) return;
+    QPointer<FCPXWindowController> guard(this);
+    QVAlertBox::showOKCancelAlertBoxWithTitle(
+        QVAlertBox::applicationTitle(), localized("exportitems.want.clear"),
+        localized("button.clear"), 3, [guard](qint64 answer) {
+            if (answer != QVAlertBox::OK) return;
+            QVExportItemManager::sharedManager().removeAll();
+            if (guard) guard->reloadTable();
+            const QString folder = QVTesselUtil::relaydockThumbnailFolder();
+            if (folder.isEmpty()) return;
+            QDir dir(folder);
+            const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                            QDir::System | QDir::NoDotAndDotDot);
+            for (const QFileInfo& entry : entries) {
+                if (entry.isDir() && !entry.isSymLink())
+                    QDir(entry.filePath()).removeRecursively();
+                else
+                    QFile::remove(entry.filePath());
+            }
+        });
+}
+
+void FCPXWindowController::retryAction() {
+    for (const auto& item : selectedExportItems()) {
+        if (!item->project()) continue;
+        switch (item->status()) {
+            case QVExportStatusCreateFailed:
+                retryExportForCreating(item);
+                break;
+            case QVExportStatusUpdateFailed:
+                retryExportForUpdating(item);
+                break;
+            default:
+                break;
+        }
+    }
+}

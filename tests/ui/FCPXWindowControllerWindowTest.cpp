@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+
+#include "WindowControllerFixture.h"
+#include "export/QVExportItem.h"
+#include "library/QVLibrary.h"
+#include "library/QVPreferenceManager.h"
+#include "library/QVProject.h"
+#include "platform/NotificationCenter.h"
+#include "support/Wait.h"
+#include "ui/FCPXWindowController.h"
+#include "ui/QVExportListView.h"
+#include "ui/QVSheetFolderChooser.h"
+#include "ui/kit/QVLumoLabel.h"
+#include "ui/kit/QVLumoMenu.h"
+#include "ui/kit/QVLumoPopUpButton.h"
+
+TEST_F(WindowControllerTest, SetUpFollowsThePreferencesAndRunsOnce) {
+    auto& preferences = QVPreferenceManager::sharedManager();
+    preferences.setUseDefaultLibrary(false);
+    preferences.setExportFCPXMLOnly(true);
+    preferences.setStoreToPath(home_->path());
+    preferences.setStoreTo(true);
+    FCPXWindowController& c = controller();
+    EXPECT_TRUE(c.loaded());
+    EXPECT_EQ(c.window()->windowTitle(), "Relaydock for Corvane Pro");
+    EXPECT_FALSE(c.checkUseDefaultLibraryButton()->isChecked());
+    EXPECT_TRUE(c.fcpXMLOnlyCheckButton()->isChecked());
+    EXPECT_EQ(c.topBarView()->height(), FCPXWindowController::kTopBarHiddenHeight);
+    // The popup shows the folder; the choice in force stays the library
+    // until the user picks an entry.
+    ASSERT_NE(c.storeToPathMenuItem(), nullptr);
+    EXPECT_EQ(c.storeToPopupButton()->selectedItem(), c.storeToPathMenuItem());
+    EXPECT_EQ(c.selectedStoreToMenuItem(), c.selectedLibraryMenuItem());
+    EXPECT_EQ(c.libraryIconName(), "menu.icon.library");
+    EXPECT_EQ(c.libraryTitleField()->text(), text("defaultlibrary.no.library"));
+
+    // A second set-up changes nothing: the box keeps what the user set.
+    c.fcpXMLOnlyCheckButton()->setChecked(false);
+    c.awakeFromNib();
+    EXPECT_FALSE(c.fcpXMLOnlyCheckButton()->isChecked());
+
+    // Closing hides the window and keeps it.
+    EXPECT_FALSE(c.window()->close());
+    EXPECT_FALSE(c.window()->isVisible());
+    EXPECT_EQ(c.willPositionSheet(QRect(10, 30, 200, 100)), QRect(10, 52, 200, 100));
+}
+
+TEST_F(WindowControllerTest, TopBarIs160Or40AndTheListTakesTheRest) {
+    QVPreferenceManager::sharedManager().setUseDefaultLibrary(true);
+    FCPXWindowController& c = controller();
+    const int h = c.contentView()->parentWidget()->height();
+    const int b = c.bottomBarView()->height();
+    EXPECT_EQ(c.topBarView()->geometry(), QRect(0, 0, c.topBarView()->width(), 160));
+    EXPECT_EQ(c.contentView()->height(), h - b - 160);
+    EXPECT_DOUBLE_EQ(c.defaultLibraryBackAlpha(), 1.0);
+
+    c.showUseDefaultLibraryView(false, false);
+    EXPECT_EQ(c.topBarView()->height(), 40);
+    EXPECT_EQ(c.contentView()->height(), h - b - 40);
+    EXPECT_EQ(c.contentView()->y(), 40);
+    EXPECT_DOUBLE_EQ(c.defaultLibraryBackAlpha(), 0.0);
+
+    // The check box animates back and stores the preference.
+    c.checkUseDefaultLibraryButton()->setChecked(false);
+    c.checkUseDefaultLibraryButton()->click();
+    EXPECT_TRUE(QVPreferenceManager::sharedManager().useDefaultLibrary());
+    EXPECT_TRUE(c.isLayoutAnimating());
+    ASSERT_TRUE(waitUntil([&] { return !c.isLayoutAnimating(); }));
+    EXPECT_EQ(c.topBarView()->height(), 160);
+    EXPECT_EQ(c.contentView()->height(), h - b - 160);
+    EXPECT_DOUBLE_EQ(c.defaultLibraryBackAlpha(), 1.0);
+    // A resized window keeps the layout.
+    c.window()->resize(800, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(c.contentView()->height(), c.contentView()->parentWidget()->height() - b - 160);
+}
+
+TEST_F(WindowControllerTest, DefaultLibraryShowsItsStateAndGatesTheStoreToEntries) {
+    QVPreferenceManager::sharedManager().setStoreToPath(home_->path());
+    FCPXWindowController& c = controller();
+    QAction* inside = c.selectedLibraryMenuItem();
+    QAction* path = c.storeToPathMenuItem();
+    QAction* other = c.storeToPopupButton()->lastItem();
+    ASSERT_TRUE(inside && path && other);
+    EXPECT_FALSE(c.validateMenuItem(path));  // no default library
+
+    auto network = library("Remote", 1);
+    c.setDefaultLibrary(network);
+    c.displayDefaultLibraryInfo();
+    EXPECT_EQ(c.libraryIconName(), "librarybar.network");
+    EXPECT_DOUBLE_EQ(c.libraryIconAlpha(), 1.0);
+    EXPECT_FALSE(c.validateMenuItem(path));
+    EXPECT_FALSE(c.validateMenuItem(other));
+    EXPECT_TRUE(c.validateMenuItem(inside));
+    c.storeToPopupButton()->menu()->validateItems();
+    EXPECT_FALSE(path->isEnabled());
+
+    auto local = library("Local", 0);
+    auto project = QVProject::projectWithID("p1", "Film", local->dbName(), 0);
+    c.setDefaultLibrary(local);
+    c.setDefaultProject(project);
+    serviceUp_ = false;
+    c.displayDefaultLibraryInfo();
+    EXPECT_EQ(c.libraryIconName(), "librarybar.local");
+    EXPECT_DOUBLE_EQ(c.libraryIconAlpha(), 0.5);
+    EXPECT_DOUBLE_EQ(c.libraryTitleField()->alphaValue(), 0.5);
+    EXPECT_EQ(c.libraryTitleField()->text(), "Local");
+    EXPECT_EQ(c.projectTitleField()->text(), "Film");
+    EXPECT_TRUE(c.validateMenuItem(path));
+    EXPECT_TRUE(c.validateMenuItem(other));
+    serviceUp_ = true;
+    c.displayDefaultLibraryInfo();
+    EXPECT_DOUBLE_EQ(c.libraryIconAlpha(), 1.0);
+    // The folder header is never enabled.
+    EXPECT_FALSE(c.validateMenuItem(c.storeToPopupButton()->itemAtIndex(2)));
+}
+
+TEST_F(WindowControllerTest, OtherFolderStoresTheChoiceAndCancelRestoresThePopup) {
+    FCPXWindowController& c = controller();
+    ASSERT_EQ(c.storeToPathMenuItem(), nullptr);
+    QString answer;
+    QVSheetFolderChooser::setProvider([&](QWidget*, const QVSheetFolderChooser::Options&,
+                                          QVSheetFolderChooser::Completion done) { done(answer); });
+    // Cancelled: the popup goes back to the choice in force.
+    c.storeToPopupButton()->selectItem(c.storeToPopupButton()->lastItem());
+    c.popupStoreToOtherAction(c.storeToPopupButton()->lastItem());
+    QApplication::processEvents();
+    EXPECT_EQ(c.storeToPopupButton()->selectedItem(), c.selectedLibraryMenuItem());
+    EXPECT_TRUE(QVPreferenceManager::sharedManager().storeToPath().isNull());
+
+    answer = home_->path() + "/Media Out";
+    QDir().mkpath(answer);
+    c.popupStoreToOtherAction(nullptr);
+    QApplication::processEvents();
+    auto& preferences = QVPreferenceManager::sharedManager();
+    EXPECT_EQ(preferences.storeToPath(), answer);
+    EXPECT_TRUE(preferences.storeTo());
+    ASSERT_NE(c.storeToPathMenuItem(), nullptr);
+    EXPECT_EQ(c.storeToPathMenuItem()->text(), "Media Out");
+    EXPECT_EQ(c.selectedStoreToMenuItem(), c.storeToPathMenuItem());
+    EXPECT_EQ(c.storeToPopupButton()->selectedItem(), c.storeToPathMenuItem());
+
+    c.popupInsideLibraryAction(c.selectedLibraryMenuItem());
+    EXPECT_FALSE(preferences.storeTo());
+}
+
+TEST_F(WindowControllerTest, ProjectsArrivingFillInItemsAndTheRowsShowThem) {
+    auto lib = library("Studio", 0);
+    auto film = QVProject::projectWithID("p1", "Film", lib->dbName(), 0);
+    auto waiting = item("clip", QVExportStatusWaiting);
+    waiting->setLibrary(lib);
+    waiting->setProjectID("p1");
+    setItems({waiting});
+    FCPXWindowController& c = controller();
+    QVExportCellView* cell = c.exportListView()->cellViewForRow(0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->subTitleField.stringValue,
+              "Studio (" + text("exportitem.unknown.project") + ")");
+
+    lib->setProjects({film});
+    NotificationCenter::defaultCenter().post("NOTI_LIBRARY_PROJECTS_LOADED", lib);
+    EXPECT_EQ(waiting->project(), film);
+    EXPECT_EQ(waiting->projectName(), "Film");
+    cell = c.exportListView()->cellViewForRow(0);
+    EXPECT_EQ(cell->subTitleField.stringValue, "Studio (Film)");
+
+    // A status change reaches the row through the one refresh entry point.
+    waiting->setExportStatus(QVExportStatusCreateFailed);
+    c.updateCellWithItem(waiting);
+    ASSERT_TRUE(waitUntil([&] {
+        return c.exportListView()->cellViewForRow(0)->imageView.imageName == "workflow.icon.fail";
+    }));
+}
