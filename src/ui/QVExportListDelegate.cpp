@@ -72,6 +72,29 @@ QVExportListDelegate::~QVExportListDelegate() {
     delete thumbnailPainter_;
 }
 
+QPixmap QVExportListDelegate::framedThumbnail(const QImage& image, bool border, const QSize& size,
+                                              qreal ratio) const {
+    // Framing (shadow, border) is drawn once per picture and size, not on
+    // every paint of its row.
+    const QString key = QStringLiteral("%1/%2/%3x%4@%5")
+                            .arg(image.cacheKey())
+                            .arg(border)
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(ratio);
+    if (const QPixmap* cached = framed_.object(key)) return *cached;
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    thumbnailPainter_->setImage(image);
+    thumbnailPainter_->setDrawBorder(border);
+    thumbnailPainter_->resize(size);
+    thumbnailPainter_->render(&pixmap, QPoint(), QRegion(), QWidget::RenderFlags());
+    thumbnailPainter_->setImage(QImage());
+    framed_.insert(key, new QPixmap(pixmap));
+    return pixmap;
+}
+
 QSize QVExportListDelegate::sizeHint(const QStyleOptionViewItem& option,
                                      const QModelIndex& index) const {
     (void)index;
@@ -98,10 +121,9 @@ void QVExportListDelegate::paintCell(QPainter* painter, const QRect& row,
 
     const QRect thumb = partRect(Part::Thumbnail, row);
     if (!cell.thumbnailView.image.isNull()) {
-        thumbnailPainter_->setImage(cell.thumbnailView.image);
-        thumbnailPainter_->setDrawBorder(cell.thumbnailView.drawBorder);
-        thumbnailPainter_->resize(thumb.size());
-        thumbnailPainter_->render(painter, thumb.topLeft(), QRegion(), QWidget::RenderFlags());
+        painter->drawPixmap(thumb.topLeft(),
+                            framedThumbnail(cell.thumbnailView.image, cell.thumbnailView.drawBorder,
+                                            thumb.size(), painter->device()->devicePixelRatioF()));
     } else if (!cell.thumbnailView.icon.isNull()) {
         const int side = qMin(thumb.width(), thumb.height()) - 8;
         const QRect iconRect(thumb.center().x() - side / 2, thumb.center().y() - side / 2, side,

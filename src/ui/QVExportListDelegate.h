@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCache>
+#include <QPixmap>
 #include <QPointer>
 #include <QStyledItemDelegate>
 
@@ -33,7 +35,11 @@ class QVExportListDelegate : public QStyledItemDelegate {
                    bool selected, bool buttonPressed) const;
 
   private:
+    QPixmap framedThumbnail(const QImage& image, bool border, const QSize& size, qreal ratio) const;
+
     QPointer<QVExportListView> view_;
     // Draws framed thumbnails exactly as the image view does on screen.
     QVImageView* thumbnailPainter_;
+    // Framed thumbnails of rows recently painted (about a hundred).
+    mutable QCache<QString, QPixmap> framed_{128};
 };
