@@ -193,3 +193,14 @@ TEST_F(WindowControllerTest, ClearEmptiesTheListAndTheThumbnailFolder) {
     c.clearAction();
     EXPECT_EQ(alerts_.size(), 2);
 }
+
+TEST_F(WindowControllerTest, RowCloseButtonRemovesItsOwnRowAfterConfirmation) {
+    auto a = item("A", QVExportStatusCompleted);
+    auto b = item("B", QVExportStatusCompleted);
+    setItems({a, b});
+    FCPXWindowController& c = controller();
+    select({0});
+    emit c.exportListView()->actionButtonClicked(1, 0);
+    ASSERT_EQ(alerts_.size(), 1);
+    EXPECT_EQ(QVExportItemManager::sharedManager().exportItems(), QVExportItemList{a});
+}

@@ -8,10 +8,12 @@
 
 #include "WindowControllerFixture.h"
 #include "export/QVExportItem.h"
+#include "export/QVUploadLocation.h"
 #include "library/QVLibrary.h"
 #include "library/QVPreferenceManager.h"
 #include "library/QVProject.h"
 #include "platform/NotificationCenter.h"
+#include "platform/QVLog.h"
 #include "support/Wait.h"
 #include "ui/FCPXWindowController.h"
 #include "ui/QVExportListView.h"
@@ -176,4 +178,22 @@ TEST_F(WindowControllerTest, ProjectsArrivingFillInItemsAndTheRowsShowThem) {
     ASSERT_TRUE(waitUntil([&] {
         return c.exportListView()->cellViewForRow(0)->imageView.imageName == "workflow.icon.fail";
     }));
+}
+
+TEST_F(WindowControllerTest, ChosenDefaultsAreStoredAndAnUnreachableServiceClearsTheLocation) {
+    FCPXWindowController& c = controller();
+    auto lib = library("Offline", 0);  // its service port answers nothing
+    auto project = QVProject::projectWithID("p9", "Reel", lib->dbName(), 0);
+    QVLog::Capture log;
+    c.setDefaultUploadLocation(std::make_shared<QVUploadLocation>());
+    c.defaultLibraryChosen(lib, project);
+    auto& preferences = QVPreferenceManager::sharedManager();
+    EXPECT_EQ(preferences.defaultLibraryID(), lib->dbName());
+    EXPECT_EQ(preferences.defaultProjectID(), "p9");
+    EXPECT_EQ(c.defaultLibrary(), lib);
+    EXPECT_EQ(c.defaultProject(), project);
+    ASSERT_TRUE(waitUntil([&] { return c.defaultUploadLocation() == nullptr; }));
+    EXPECT_TRUE(log.contains("uploadLocationWithLibrary Error : "));
+    EXPECT_EQ(c.libraryTitleField()->text(), "Offline");
+    EXPECT_EQ(c.projectTitleField()->text(), "Reel");
 }
