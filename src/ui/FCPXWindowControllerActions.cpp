@@ -1,6 +1,6 @@
-// The commands on rows of the export list: its context menu and the menu
-// validation, open, open with, reveal, delete, clear and retry; and the
-// table's rows.
+// The choices and commands of the main window: the store-to popup, the
+// table's rows, the export list's context menu and its validation, open,
+// open with, reveal, delete, clear and retry.
 
 #include <QAction>
 #include <QDir>
@@ -10,6 +10,8 @@
 #include "export/QVExportItem.h"
 #include "export/QVExportItemManager.h"
 #include "library/QVLibrary.h"
+#include "library/QVPreferenceManager.h"
+#include "platform/Dispatch.h"
 #include "platform/Localization.h"
 #include "platform/Workspace.h"
 #include "service/QVTesselUtil.h"
@@ -19,8 +21,10 @@
 #include "ui/QVExportListModel.h"
 #include "ui/QVExportListView.h"
 #include "ui/QVFinderMenu.h"
+#include "ui/QVSheetFolderChooser.h"
 #include "ui/QVTesselImportPanel.h"
 #include "ui/kit/QVLumoMenu.h"
+#include "ui/kit/QVLumoPopUpButton.h"
 #include "ui/kit/QVStringFormat.h"
 
 namespace {
@@ -44,6 +48,11 @@ bool runWorkspace(const QString& command, const QString& path) {
     if (workspaceHook()) return workspaceHook()(command, path);
     if (command == QLatin1String("open")) return Workspace::openFile(path);
     return Workspace::revealInFileManager({path});
+}
+
+QIcon folderIcon(const QString& path) {
+    const QIcon icon = Workspace::iconForFile(path);
+    return icon.isNull() ? QIcon() : QIcon(icon.pixmap(QSize(16, 16)));
 }
 
 }  // namespace
@@ -106,6 +115,99 @@ void FCPXWindowController::rowActionButtonClicked(int row, qint64 exportAction) 
         deleteItemAction();
     else if (exportAction == 1)
         revealInFinderAction();
+}
+
+// ---- Store-to popup ----
+
+void FCPXWindowController::setupStoreToPopupButton() {
+    storeToPopupButton_->removeAllItems();
+    auto* menu = new QVLumoMenu();
+    menu->setDelegate(this);
+    QAction* inside = menu->addItem(localized("defaultlibrary.storeto.inside.library"),
+                                    QStringLiteral("popupInsideLibraryAction:"));
+    connect(inside, &QAction::triggered, this,
+            [this, inside] { popupInsideLibraryAction(inside); });
+    const QString storeToPath = QVPreferenceManager::sharedManager().storeToPath();
+    if (!storeToPath.isNull()) {
+        menu->addSeparator();
+        QAction* header = menu->addItem(localized("defaultlibrary.storeto.external.location"),
+                                        QStringLiteral("externalLocationAction:"));
+        header->setEnabled(false);
+        QAction* path = menu->addItem(QFileInfo(storeToPath).fileName(),
+                                      QStringLiteral("popupStoreToPathAction:"));
+        path->setIcon(folderIcon(storeToPath));
+        connect(path, &QAction::triggered, this, [this, path] { popupStoreToPathAction(path); });
+    }
+    menu->addSeparator();
+    QAction* other = menu->addItem(localized("defaultlibrary.storeto.other"),
+                                   QStringLiteral("popupStoreToOtherAction:"));
+    connect(other, &QAction::triggered, this, [this, other] { popupStoreToOtherAction(other); });
+    storeToPopupButton_->setMenu(menu);
+    storeToPopupButton_->selectItem(inside);
+    selectedStoreToMenuItem_ = inside;
+}
+
+QAction* FCPXWindowController::selectedLibraryMenuItem() const {
+    QVLumoMenu* menu = storeToPopupButton_ ? storeToPopupButton_->menu() : nullptr;
+    return menu ? menu->itemWithActionName(QStringLiteral("popupInsideLibraryAction:")) : nullptr;
+}
+
+QAction* FCPXWindowController::storeToPathMenuItem() const {
+    QVLumoMenu* menu = storeToPopupButton_ ? storeToPopupButton_->menu() : nullptr;
+    return menu ? menu->itemWithActionName(QStringLiteral("popupStoreToPathAction:")) : nullptr;
+}
+
+void FCPXWindowController::popupInsideLibraryAction(QAction* sender) {
+    selectedStoreToMenuItem_ = sender;
+    QVPreferenceManager::sharedManager().setStoreTo(false);
+}
+
+void FCPXWindowController::popupStoreToPathAction(QAction* sender) {
+    selectedStoreToMenuItem_ = sender;
+    QVPreferenceManager::sharedManager().setStoreTo(true);
+}
+
+void FCPXWindowController::externalLocationAction(QAction* sender) {
+    (void)sender;
+}
+
+void FCPXWindowController::popupStoreToOtherAction(QAction* sender) {
+    (void)sender;
+    // The chooser opens once the pop-up menu has closed.
+    QPointer<FCPXWindowController> guard(this);
+    Dispatch::main([guard] {
+        if (!guard || !guard->window_) return;
+        QVSheetFolderChooser::Options options;
+        options.title = localized("defaultlibrary.storeto.openpanel.title");
+        options.prompt = localized("defaultlibrary.storeto.openpanel.select");
+        options.directory = QVSheetFolderChooser::startDirectory(
+            QVPreferenceManager::sharedManager().storeToPath());
+        QVSheetFolderChooser::beginSheet(guard->window_, options, [guard](const QString& folder) {
+            if (guard) guard->storeToFolderChosen(folder);
+        });
+    });
+}
+
+void FCPXWindowController::storeToFolderChosen(const QString& folder) {
+    if (folder.isEmpty()) {
+        // Cancelled: the pop-up shows the choice that is in force again.
+        if (selectedStoreToMenuItem_) storeToPopupButton_->selectItem(selectedStoreToMenuItem_);
+        return;
+    }
+    auto& preferences = QVPreferenceManager::sharedManager();
+    preferences.setStoreToPath(folder);
+    preferences.setStoreTo(true);
+    QAction* item = storeToPathMenuItem();
+    if (item) {
+        item->setIcon(folderIcon(folder));
+        item->setText(QFileInfo(folder).fileName());
+    } else {
+        setupStoreToPopupButton();
+        item = storeToPathMenuItem();
+    }
+    if (!item) return;
+    storeToPopupButton_->selectItem(item);
+    selectedStoreToMenuItem_ = item;
 }
 
 // ---- Context menu ----

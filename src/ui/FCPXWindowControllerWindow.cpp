@@ -73,11 +73,6 @@ std::function<bool()>& syncTesselHook() {
     return hook;
 }
 
-QIcon folderIcon(const QString& path) {
-    const QIcon icon = Workspace::iconForFile(path);
-    return icon.isNull() ? QIcon() : QIcon(icon.pixmap(QSize(16, 16)));
-}
-
 }  // namespace
 
 void FCPXWindowController::setSyncTesselCheck(std::function<bool()> check) {
@@ -482,97 +477,4 @@ void FCPXWindowController::libraryProjectsLoadedNotification(const Notification&
         }
     }
     reloadTable();
-}
-
-// ---- Store-to popup ----
-
-void FCPXWindowController::setupStoreToPopupButton() {
-    storeToPopupButton_->removeAllItems();
-    auto* menu = new QVLumoMenu();
-    menu->setDelegate(this);
-    QAction* inside = menu->addItem(localized("defaultlibrary.storeto.inside.library"),
-                                    QStringLiteral("popupInsideLibraryAction:"));
-    connect(inside, &QAction::triggered, this,
-            [this, inside] { popupInsideLibraryAction(inside); });
-    const QString storeToPath = QVPreferenceManager::sharedManager().storeToPath();
-    if (!storeToPath.isNull()) {
-        menu->addSeparator();
-        QAction* header = menu->addItem(localized("defaultlibrary.storeto.external.location"),
-                                        QStringLiteral("externalLocationAction:"));
-        header->setEnabled(false);
-        QAction* path = menu->addItem(QFileInfo(storeToPath).fileName(),
-                                      QStringLiteral("popupStoreToPathAction:"));
-        path->setIcon(folderIcon(storeToPath));
-        connect(path, &QAction::triggered, this, [this, path] { popupStoreToPathAction(path); });
-    }
-    menu->addSeparator();
-    QAction* other = menu->addItem(localized("defaultlibrary.storeto.other"),
-                                   QStringLiteral("popupStoreToOtherAction:"));
-    connect(other, &QAction::triggered, this, [this, other] { popupStoreToOtherAction(other); });
-    storeToPopupButton_->setMenu(menu);
-    storeToPopupButton_->selectItem(inside);
-    selectedStoreToMenuItem_ = inside;
-}
-
-QAction* FCPXWindowController::selectedLibraryMenuItem() const {
-    QVLumoMenu* menu = storeToPopupButton_ ? storeToPopupButton_->menu() : nullptr;
-    return menu ? menu->itemWithActionName(QStringLiteral("popupInsideLibraryAction:")) : nullptr;
-}
-
-QAction* FCPXWindowController::storeToPathMenuItem() const {
-    QVLumoMenu* menu = storeToPopupButton_ ? storeToPopupButton_->menu() : nullptr;
-    return menu ? menu->itemWithActionName(QStringLiteral("popupStoreToPathAction:")) : nullptr;
-}
-
-void FCPXWindowController::popupInsideLibraryAction(QAction* sender) {
-    selectedStoreToMenuItem_ = sender;
-    QVPreferenceManager::sharedManager().setStoreTo(false);
-}
-
-void FCPXWindowController::popupStoreToPathAction(QAction* sender) {
-    selectedStoreToMenuItem_ = sender;
-    QVPreferenceManager::sharedManager().setStoreTo(true);
-}
-
-void FCPXWindowController::externalLocationAction(QAction* sender) {
-    (void)sender;
-}
-
-void FCPXWindowController::popupStoreToOtherAction(QAction* sender) {
-    (void)sender;
-    // The chooser opens once the pop-up menu has closed.
-    QPointer<FCPXWindowController> guard(this);
-    Dispatch::main([guard] {
-        if (!guard || !guard->window_) return;
-        QVSheetFolderChooser::Options options;
-        options.title = localized("defaultlibrary.storeto.openpanel.title");
-        options.prompt = localized("defaultlibrary.storeto.openpanel.select");
-        options.directory = QVSheetFolderChooser::startDirectory(
-            QVPreferenceManager::sharedManager().storeToPath());
-        QVSheetFolderChooser::beginSheet(guard->window_, options, [guard](const QString& folder) {
-            if (guard) guard->storeToFolderChosen(folder);
-        });
-    });
-}
-
-void FCPXWindowController::storeToFolderChosen(const QString& folder) {
-    if (folder.isEmpty()) {
-        // Cancelled: the pop-up shows the choice that is in force again.
-        if (selectedStoreToMenuItem_) storeToPopupButton_->selectItem(selectedStoreToMenuItem_);
-        return;
-    }
-    auto& preferences = QVPreferenceManager::sharedManager();
-    preferences.setStoreToPath(folder);
-    preferences.setStoreTo(true);
-    QAction* item = storeToPathMenuItem();
-    if (item) {
-        item->setIcon(folderIcon(folder));
-        item->setText(QFileInfo(folder).fileName());
-    } else {
-        setupStoreToPopupButton();
-        item = storeToPathMenuItem();
-    }
-    if (!item) return;
-    storeToPopupButton_->selectItem(item);
-    selectedStoreToMenuItem_ = item;
 }

@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include "export/QVExportItem.h"
 #include "export/QVExportItemManager.h"
@@ -313,6 +314,21 @@ TEST(ExportListViewTest, PointerOverARowShowsItsActionButtonAndClickingItReports
     QApplication::sendEvent(viewport, &leave);
     EXPECT_EQ(list.view.hoveredRow(), -1);
     EXPECT_TRUE(list.view.cellViewForRow(2)->actionButton.hidden);
+
+    // Tool tips: the name over the name, the status over the status.
+    auto tipAt = [&](const QPoint& at) {
+        QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &help);
+        return QToolTip::text();
+    };
+    EXPECT_EQ(
+        tipAt(QVExportListDelegate::partRect(QVExportListDelegate::Part::Name, row1).center()),
+        "b");
+    EXPECT_EQ(
+        tipAt(
+            QVExportListDelegate::partRect(QVExportListDelegate::Part::Status, row1).bottomRight() -
+            QPoint(2, 2)),
+        text("exportstatus.waiting"));
 
     // A click outside the button selects as usual and reports nothing.
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, row1.center());

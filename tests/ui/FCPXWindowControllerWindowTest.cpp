@@ -10,6 +10,7 @@
 #include "export/QVExportItem.h"
 #include "export/QVUploadLocation.h"
 #include "library/QVLibrary.h"
+#include "library/QVLibraryManager.h"
 #include "library/QVPreferenceManager.h"
 #include "library/QVProject.h"
 #include "platform/NotificationCenter.h"
@@ -196,4 +197,23 @@ TEST_F(WindowControllerTest, ChosenDefaultsAreStoredAndAnUnreachableServiceClear
     EXPECT_TRUE(log.contains("uploadLocationWithLibrary Error : "));
     EXPECT_EQ(c.libraryTitleField()->text(), "Offline");
     EXPECT_EQ(c.projectTitleField()->text(), "Reel");
+}
+
+TEST_F(WindowControllerTest, ReloadPostsProjectsLoadedForEveryLibrary) {
+    auto lib = library("Unreached", 0);  // its service answers nothing
+    auto& manager = QVLibraryManager::sharedManager();
+    const QVLibraryList saved = manager.libraries();
+    manager.setLibraries({lib});
+    QVLibraryList posted;
+    auto& center = NotificationCenter::defaultCenter();
+    const auto token =
+        center.addObserver("NOTI_LIBRARY_PROJECTS_LOADED", [&](const Notification& n) {
+            if (const auto* l = std::any_cast<std::shared_ptr<QVLibrary>>(&n.object)) posted << *l;
+        });
+    controller().reloadAction();
+    const bool arrived = waitUntil([&] { return !posted.isEmpty(); });
+    center.removeObserver(token);
+    manager.setLibraries(saved);
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(posted, QVLibraryList{lib});
 }
