@@ -1,6 +1,8 @@
 #include "appleevents/AppleEventServer.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,8 +25,24 @@ struct AppleEventServer::Connection {
     QPointer<QLocalSocket> socket;
     QByteArray buffer;
     QPointer<QTimer> stall;  // owned by the socket
-    bool reading = false;     // guards against re-entry from nested event loops
+    bool reading = false;    // guards against re-entry from nested event loops
 };
+
+namespace {
+
+// The socket's mode already keeps other users out; the peer's credentials
+// also keep out those the mode cannot (root, a socket in a folder that was
+// opened up, a mode changed behind the agent's back).
+bool peerIsThisUser(qintptr descriptor, uid_t* peer) {
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    if (::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0)
+        return false;
+    *peer = credentials.uid;
+    return credentials.uid == ::geteuid();
+}
+
+}  // namespace
 
 AppleEventServer::AppleEventServer(QObject* parent) : QObject(parent) {}
 
@@ -120,6 +138,15 @@ int AppleEventServer::connectionCount() const {
 
 void AppleEventServer::acceptConnections() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        uid_t peer = uid_t(-1);
+        if (!peerIsThisUser(socket->socketDescriptor(), &peer)) {
+            const QString why = QStringLiteral("refused a client of user %1").arg(qint64(peer));
+            QVLog::log(QStringLiteral("Apple event server: %1").arg(why));
+            socket->abort();
+            socket->deleteLater();
+            emit connectionClosed(true, why);
+            continue;
+        }
         auto connection = std::make_unique<Connection>();
         connection->socket = socket;
         Connection* c = connection.get();

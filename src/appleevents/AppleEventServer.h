@@ -17,7 +17,8 @@ class QLocalSocket;
 // thread in the agent). The handler answers through the reply function it is
 // given, at once or much later (a suspended command), in any order; the reply
 // goes back to the client that sent the event, tagged with its return ID. A
-// connection that sends anything malformed is closed; nothing else is.
+// connection that sends anything malformed is closed; nothing else is. A
+// client that runs as another user is refused as it connects.
 class AppleEventServer : public QObject {
     Q_OBJECT
   public:
