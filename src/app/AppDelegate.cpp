@@ -95,8 +95,9 @@ void AppDelegate::loadProjectsOfLibraries(const QVLibraryList& libraries) {
                                 QStringLiteral("NOTI_LIBRARY_PROJECTS_LOADED"), library);
                         });
                         if (count != total) return;
-                        Dispatch::main([guard] {
+                        Dispatch::main([guard, total] {
                             if (guard) guard->setLibraryLoaded(true);
+                            QVLog::log(QStringLiteral("Libraries loaded: %1").arg(total));
                             NotificationCenter::defaultCenter().post(
                                 QStringLiteral("NOTI_RELOAD_LIBRARY_COMPLETED"));
                         });

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -13,6 +14,8 @@
 
 #include "FCPX/FCPXAsset.h"
 #include "FCPX/FCPXDocument.h"
+#include "FCPX/FCPXDocumentController.h"
+#include "app/AppDelegate.h"
 #include "export/QVExportItem.h"
 #include "export/QVExportItemManager.h"
 #include "export/QVFileDetector.h"
@@ -20,6 +23,7 @@
 #include "library/QVLibraryManager.h"
 #include "library/QVPreferenceManager.h"
 #include "platform/Localization.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "support/TempHome.h"
 #include "support/TesselServiceProcess.h"
@@ -57,9 +61,12 @@ class Processing : public ::testing::Test {
                         {"name", "Film"},
                         {"group", QJsonArray{QJsonObject{{"id", "film-cuts"}, {"name", "Cuts"}}}}}};
         TesselServiceProcess::Options options;
+        const QJsonArray others{QJsonObject{{"id", "p2"}, {"name", "P2"}}};
         options.seed = QJsonObject{
             {"libraries",
-             QJsonArray{QJsonObject{{"dbname", "lib"}, {"name", "Lib"}, {"projects", projects}}}}};
+             QJsonArray{QJsonObject{{"dbname", "lib"}, {"name", "Lib"}, {"projects", projects}},
+                        QJsonObject{{"dbname", "lib2"}, {"name", "Lib 2"}, {"projects", others}},
+                        QJsonObject{{"dbname", "lib3"}, {"name", "Lib 3"}, {"projects", others}}}}};
         options.asCorvane = true;
         world->service = std::make_unique<TesselServiceProcess>(options);
         ASSERT_TRUE(world->service->start()) << qPrintable(world->service->errorString());
@@ -258,4 +265,46 @@ TEST_F(Processing, RetryForUpdatingLeavesAnItemWithoutAssetIDAlone) {
     controller->retryExportForUpdating(item);
     EXPECT_EQ(item->exportStatus(), QVExportStatusUpdateFailed);
     EXPECT_EQ(world->service->requests("upload").count, 0);
+}
+
+// The start-up order against three libraries whose loads finish in any order.
+TEST_F(Processing, StartUpPostsEachLibraryThenCompletionExactlyOnce) {
+    FCPXWindowController::setLaunchDelay(600000);
+    FCPXDocumentController documents;
+    documents.setWindowControllerFactory([](const std::shared_ptr<FCPXDocument>& d) {
+        return std::make_shared<FCPXWindowController>(d);
+    });
+    QStringList order;
+    auto& center = NotificationCenter::defaultCenter();
+    const auto perLibrary =
+        center.addObserver("NOTI_LIBRARY_PROJECTS_LOADED", [&](const Notification& n) {
+            const auto* library = std::any_cast<std::shared_ptr<QVLibrary>>(&n.object);
+            order << (library && *library ? (*library)->dbName() : QString("?"));
+        });
+    const auto completed = center.addObserver("NOTI_RELOAD_LIBRARY_COMPLETED",
+                                              [&](const Notification&) { order << "completed"; });
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(documents.currentDocument());
+    ASSERT_TRUE(waitUntil([&] { return order.contains("completed"); }));
+    // Anything still queued would show up now.
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    center.removeObserver(perLibrary);
+    center.removeObserver(completed);
+    ASSERT_EQ(order.size(), 4) << qPrintable(order.join(","));
+    EXPECT_EQ(order.last(), "completed");
+    QStringList libraries = order.mid(0, 3);
+    libraries.sort();
+    EXPECT_EQ(libraries, (QStringList{"lib", "lib2", "lib3"}));
+    EXPECT_TRUE(delegate.libraryLoaded());
+
+    // Reopen brings the hidden window back; single files are refused.
+    QWidget* window = AppDelegate::currentWindowController()->window();
+    window->hide();
+    EXPECT_TRUE(delegate.applicationShouldHandleReopen(false));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(delegate.openFile("/tmp/x.mov"));
+    EXPECT_FALSE(delegate.openTempFile("/tmp/x.mov"));
+    EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile());
+    FCPXWindowController::setLaunchDelay(1000);
 }

@@ -21,7 +21,9 @@ bool AgentProcess::start(const QStringList& extraArgs) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("RELAYDOCK_POLL_MS", "40");
-    env.insert("RELAYDOCK_LAUNCH_DELAY_MS", "20");
+    // Long enough for the launch's library loads to end before the export
+    // list and the default destination are read, as with the real delays.
+    env.insert("RELAYDOCK_LAUNCH_DELAY_MS", "300");
     env.insert("RELAYDOCK_ALERT_AUTO_ANSWER", "1");
     env.insert("RELAYDOCK_AUTOMATION", "1");
     process_.setProcessEnvironment(env);

@@ -94,7 +94,11 @@ bool E2EFixture::startAgent(bool waitForDefaultDestination) {
     const QString ready = waitForDefaultDestination
                               ? "Default destination: demo / " + preferences_.defaultProject
                               : QStringLiteral("Export list loaded");
-    return agent->waitForLog(ready);
+    // Both loads of the default library's tree (the launch's and the
+    // default destination's) must be over: a share that starts while one
+    // replaces the tree holds a group whose project is gone.
+    return agent->waitForLog(ready) &&
+           (!waitForDefaultDestination || agent->waitForLog("Libraries loaded"));
 }
 
 bool E2EFixture::restartAgent(bool waitForDefaultDestination) {
