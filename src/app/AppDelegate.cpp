@@ -125,7 +125,7 @@ void AppDelegate::openFiles(const QStringList& paths) {
     QVUploadManager::sharedManager().syncTessel();
     FCPXWindowController::refreshProjectOfItem(item);
     const std::weak_ptr<FCPXWindowController> weak = controller;
-    const auto block = FCPXWindowController::refreshAndSaveBlock(weak);
+    const auto block = FCPXWindowController::refreshAndSaveBlock(weak, item);
     if (!item->fcpXMLOnly()) {
         FCPXWindowController::makeThumbnailForItem(item, weak, true);
         QVTesselAdapter::updateWithExportItem(item, block, block);

@@ -315,8 +315,18 @@ void FCPXWindowController::updateCellWithItem(const ItemPtr& item) {
 }
 
 std::function<void(const FCPXWindowController::ItemPtr&)> FCPXWindowController::refreshAndSaveBlock(
-    const std::weak_ptr<FCPXWindowController>& controller) {
-    return [controller](const ItemPtr& item) {
+    const std::weak_ptr<FCPXWindowController>& controller, const ItemPtr& uploading) {
+    // Groups reach the project above them only through weak references,
+    // and a reload of the library replaces the whole tree: the blocks keep
+    // the item's tree alive until the adapter lets go of them, so the asset
+    // still names its project and group.
+    std::shared_ptr<QVProject> tree;
+    if (uploading) {
+        for (auto node = uploading->project(); node; node = node->parent()) tree = node;
+        if (auto project = uploading->project())
+            if (auto root = project->rootProject()) tree = root;
+    }
+    return [controller, tree](const ItemPtr& item) {
         refreshRow(controller, item);
         saveList();
     };
@@ -349,14 +359,14 @@ void FCPXWindowController::importMovieForExportItem(const ItemPtr& item) {
     // An item resumed again and again keeps the picture it already has
     // instead of leaving one more file behind at every launch.
     if (!exists(item->thumbnailPath())) makeThumbnailForItem(item, weakSelf(), false);
-    const auto block = refreshAndSaveBlock(weakSelf());
+    const auto block = refreshAndSaveBlock(weakSelf(), item);
     QVTesselAdapter::updateWithExportItem(item, block, block);
 }
 
 void FCPXWindowController::importFCPXMLForExportItem(const ItemPtr& item) {
     if (!item) return;
     refreshProjectOfItem(item);
-    const auto block = refreshAndSaveBlock(weakSelf());
+    const auto block = refreshAndSaveBlock(weakSelf(), item);
     QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
 }
 
@@ -442,7 +452,7 @@ void FCPXWindowController::loadExportItems() {
 void FCPXWindowController::retryExportForCreating(const ItemPtr& item) {
     if (!item) return;
     refreshProjectOfItem(item);
-    const auto block = refreshAndSaveBlock(weakSelf());
+    const auto block = refreshAndSaveBlock(weakSelf(), item);
     QVTesselAdapter::updateWithExportItem(item, block, block);
 }
 

@@ -120,9 +120,9 @@ class FCPXWindowController : public QObject,
     // The adapter's update and completion blocks as the finish step and the
     // launch use them: a row refresh on the main queue through the given
     // controller (when there is one), then a save of the list on the calling
-    // thread.
+    // thread. They hold the project tree of the item being uploaded.
     static std::function<void(const ItemPtr&)> refreshAndSaveBlock(
-        const std::weak_ptr<FCPXWindowController>& controller);
+        const std::weak_ptr<FCPXWindowController>& controller, const ItemPtr& uploading = nullptr);
     // Writes the item's thumbnail into the thumbnail folder under a new
     // unique name, records its path and saves the list; then refreshes the
     // row through the controller. With logging off, nothing is written or

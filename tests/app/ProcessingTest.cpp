@@ -308,3 +308,26 @@ TEST_F(Processing, StartUpPostsEachLibraryThenCompletionExactlyOnce) {
     EXPECT_FALSE(delegate.applicationShouldOpenUntitledFile());
     FCPXWindowController::setLaunchDelay(1000);
 }
+
+// A reload replaces the library's tree while an item is being uploaded:
+// the upload's blocks keep the item's project above its group.
+TEST_F(Processing, UploadBlocksKeepTheItemsProjectAboveItsGroup) {
+    auto item = QVExportItem::exportItemWithName(
+        "pinned", QVariantMap{}, world->library, world->library->projectWithID("film-cuts"),
+        QVImportTypeStoreToPath, nullptr, QDir::tempPath(), false);
+    ASSERT_TRUE(item && item->project());
+    ASSERT_TRUE(item->project()->rootProject());
+    auto block = FCPXWindowController::refreshAndSaveBlock(controller, item);
+    std::weak_ptr<QVProject> root = item->project()->rootProject();
+
+    world->library->setProjects({});
+    ASSERT_TRUE(root.lock()) << "the block no longer holds the tree";
+    EXPECT_EQ(item->project()->rootProject()->id(), "film");
+    // Without the blocks nothing holds the old tree.
+    block = nullptr;
+    EXPECT_FALSE(root.lock());
+    bool reloaded = false;
+    world->library->loadProjectsWithCompletion(
+        [&](const QVProjectList&, const QVErrorOpt&) { reloaded = true; });
+    ASSERT_TRUE(waitUntil([&] { return reloaded; }));
+}
