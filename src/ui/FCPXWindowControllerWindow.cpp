@@ -31,7 +31,6 @@
 #include "ui/QVExportListModel.h"
 #include "ui/QVExportListView.h"
 #include "ui/QVSelectLibraryPanel.h"
-#include "ui/QVSheetFolderChooser.h"
 #include "ui/QVTesselDesign.h"
 #include "ui/QVTesselImportPanel.h"
 #include "ui/kit/QVImages.h"
