@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -348,4 +349,30 @@ TEST(ExportListViewTest, DeleteAndReturnKeysAskForTheirCommands) {
     QTest::keyClick(&list.view, Qt::Key_Down);
     EXPECT_EQ(deletes.count(), 2);
     EXPECT_EQ(opens.count(), 2);
+}
+
+TEST(ExportListViewTest, ARowIsPaintedInsideItsOwnRectangle) {
+    ListHarness list({makeItem("a", QVExportStatusCompleted)});
+    QVExportCellView cell;
+    QImage picture(160, 90, QImage::Format_RGB32);
+    picture.fill(QColor(0, 200, 0));
+    cell.thumbnailView.image = picture;
+    cell.thumbnailView.drawBorder = true;
+    cell.imageView.imageName = "workflow.icon.success";
+
+    QImage canvas(640, 260, QImage::Format_ARGB32);
+    canvas.fill(Qt::black);
+    const QRect row(0, 130, 640, 65);
+    {
+        QPainter painter(&canvas);
+        painter.translate(0, 10);  // as a scrolled viewport's painter may be
+        list.view.exportDelegate()->paintCell(&painter, row, cell, 2, false, false);
+    }
+    const QPoint thumb =
+        QVExportListDelegate::partRect(QVExportListDelegate::Part::Thumbnail, row).center() +
+        QPoint(0, 10);
+    EXPECT_EQ(QColor(canvas.pixel(thumb)).green(), 200);
+    // Nothing above or below the row's rectangle was touched.
+    for (int y : {0, 60, 120, 139, 206, 259})
+        EXPECT_EQ(canvas.pixel(thumb.x(), y), QColor(Qt::black).rgb()) << y;
 }
