@@ -124,6 +124,7 @@ void FCPXWindowController::buildWindow() {
 
     exportListModel_ = new QVExportListModel(this);
     contentView_ = new QWidget(central);
+    contentView_->installEventFilter(this);
     exportListView_ = new QVExportListView(contentView_);
     exportListView_->setExportModel(exportListModel_);
     exportTableView_ = exportListView_;
@@ -167,8 +168,6 @@ void FCPXWindowController::awakeFromNib() {
     const QString title = QString::fromUtf8(kWindowTitle);
     if (auto document = fcpXDocument()) document->setName(title);
     window_->setWindowTitle(title);
-    QApplication::setApplicationDisplayName(title);
-    window_->resize(window_->size());
     if (auto* screen = QApplication::primaryScreen()) {
         QRect frame = window_->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -221,7 +220,11 @@ bool FCPXWindowController::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (watched == centralView_ && event->type() == QEvent::Resize) layoutBars(topBarHeight_);
+    if (event->type() == QEvent::Resize) {
+        if (watched == centralView_) layoutBars(topBarHeight_);
+        // The list follows its holder, also while the holder is animated.
+        if (watched == contentView_) exportListView_->setGeometry(contentView_->rect());
+    }
     return QObject::eventFilter(watched, event);
 }
 

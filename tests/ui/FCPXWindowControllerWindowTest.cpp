@@ -75,6 +75,7 @@ TEST_F(WindowControllerTest, TopBarIs160Or40AndTheListTakesTheRest) {
     EXPECT_TRUE(QVPreferenceManager::sharedManager().useDefaultLibrary());
     EXPECT_TRUE(c.isLayoutAnimating());
     ASSERT_TRUE(waitUntil([&] { return !c.isLayoutAnimating(); }));
+    EXPECT_EQ(c.exportListView()->geometry(), c.contentView()->rect());
     EXPECT_EQ(c.topBarView()->height(), 160);
     EXPECT_EQ(c.contentView()->height(), h - b - 160);
     EXPECT_DOUBLE_EQ(c.defaultLibraryBackAlpha(), 1.0);
