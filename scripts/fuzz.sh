@@ -50,6 +50,8 @@ dict=()
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
+# The agent's log lines would drown libFuzzer's own.
+export QT_LOGGING_RULES="relaydock.info=false"
 log="$build/fuzz-$target.log"
 status=0
 "$build/bin/fuzz_$target" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
