@@ -40,6 +40,7 @@
 #include "ui/kit/QVLumoPopUpButton.h"
 #include "ui/kit/QVLumoRokButton.h"
 #include "ui/kit/QVLumoRokImageButton.h"
+#include "ui/kit/QVLumoWindow.h"
 #include "upload/QVUploadManager.h"
 
 namespace {
@@ -86,6 +87,8 @@ bool FCPXWindowController::syncTesselCheck() {
 void FCPXWindowController::buildWindow() {
     auto* window = new QMainWindow();
     window_ = window;
+    // Alert boxes bring this window back to the front when they close.
+    QVLumoWindow::setMainWindow(window);
     window->resize(720, 560);
     window->setMinimumSize(520, 320);
     window->installEventFilter(this);
