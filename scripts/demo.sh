@@ -51,7 +51,9 @@ command -v python3 >/dev/null || { echo "demo: FAILED: python3 is not installed"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/relaydock-demo.XXXXXX")
 service_pid="" agent_pid=""
 cleanup() {
-  [ -n "$agent_pid" ] && kill "$agent_pid" 2>/dev/null && wait "$agent_pid" 2>/dev/null || true
+  # The agent runs in a session of its own, so that a virtual X server
+  # started for it goes too.
+  [ -n "$agent_pid" ] && kill -- "-$agent_pid" 2>/dev/null && wait "$agent_pid" 2>/dev/null || true
   [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null || true
   if [ "$keep" = 1 ]; then echo "demo: files kept in $tmp"; else rm -rf "$tmp"; fi
 }
@@ -67,7 +69,7 @@ step "Starting the Tessel service with the demo library"
 # Run as "corvane", the companion application the agent looks for before it
 # asks the local service for credentials.
 "$bin/corvane" --data "$tmp/tessel" --seed tools/tessel-service/seeds/demo.json \
-  >"$tmp/service.out" 2>"$tmp/service.log" &
+  >"$tmp/service.out" 2>"$tmp/service.log" </dev/null &
 service_pid=$!
 for _ in $(seq 1 150); do
   grep -q '^listening on' "$tmp/service.out" 2>/dev/null && break
@@ -103,7 +105,7 @@ if [ "$gui" = 1 ]; then
 else
   export QT_QPA_PLATFORM=offscreen
 fi
-"${agent_cmd[@]}" 2>"$tmp/agent.log" &
+setsid "${agent_cmd[@]}" >/dev/null 2>"$tmp/agent.log" </dev/null &
 agent_pid=$!
 for _ in $(seq 1 300); do
   grep -q 'Default destination: demo / documentary-interviews' "$tmp/agent.log" && break
@@ -181,7 +183,10 @@ for item in items:
 EOF
 
 step "Saving a screenshot of the main window"
-kill -USR1 "$agent_pid"
+# Under xvfb-run the agent is a child in the session started for it.
+agent_main=$(pgrep -s "$agent_pid" -x relaydock | head -n1 || true)
+[ -n "$agent_main" ] || fail "the agent process is gone"
+kill -USR1 "$agent_main"
 for _ in $(seq 1 100); do
   [ -s "$screenshot" ] && break
   sleep 0.1
