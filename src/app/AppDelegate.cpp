@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QWidget>
 
 #include "FCPX/FCPXDocument.h"
@@ -53,6 +56,7 @@ std::shared_ptr<FCPXWindowController> AppDelegate::currentWindowController() {
 void AppDelegate::applicationDidFinishLaunching() {
     FCPXDocumentController::sharedDocumentController()->newDocument();
     if (auto controller = currentWindowController()) setWindow(controller->window());
+    installMenus();
     // Only the credentials matter here; the libraries' own loads report
     // what the service refuses.
     QVUploadManager::sharedManager().syncTessel();
@@ -159,6 +163,19 @@ void AppDelegate::reopen() {
 
 void AppDelegate::quit() {
     QCoreApplication::quit();
+}
+
+void AppDelegate::installMenus() {
+    auto* main = qobject_cast<QMainWindow*>(window_.data());
+    if (!main || main->menuBar()->actions().size() > 0) return;
+    QMenu* application = main->menuBar()->addMenu(QStringLiteral("&Relaydock"));
+    application->addAction(QStringLiteral("About Relaydock"), this, [this] { aboutAction(); });
+    application->addSeparator();
+    application->addAction(QStringLiteral("Quit Relaydock"), QKeySequence::Quit, this,
+                           [this] { quit(); });
+    QMenu* help = main->menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("Relaydock Help"), QKeySequence::HelpContents, this,
+                    [this] { helpAction(); });
 }
 
 void AppDelegate::aboutAction() {

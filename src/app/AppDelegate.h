@@ -57,6 +57,8 @@ class AppDelegate : public QObject, public ApplicationDelegate {
     static std::shared_ptr<FCPXWindowController> currentWindowController();
 
   private:
+    // The application's menus on the main window: About, Quit, Help.
+    void installMenus();
     void librariesLoaded(const QVLibraryList& libraries);
     void loadProjectsOfLibraries(const QVLibraryList& libraries);
 
