@@ -126,15 +126,27 @@ void AppDelegate::openFiles(const QStringList& paths) {
             QStringLiteral("Unknown export item :(%1)").arg(paths.join(QStringLiteral(", "))));
         return;
     }
+    // The same files announced again (or announced while the launch has
+    // already taken the item up) must not make a second asset.
+    auto underway = [](qint64 status) {
+        return status == QVExportStatusCreating || status == QVExportStatusUploading ||
+               status == QVExportStatusCompleted;
+    };
+    const bool movie = !item->fcpXMLOnly() && !underway(item->exportStatus());
+    const bool description = !underway(item->fcpXMLStatus());
+    if (!movie && !description) {
+        QVLog::log(QStringLiteral("Export item already registered :%1").arg(item->name()));
+        return;
+    }
     QVUploadManager::sharedManager().syncTessel();
     FCPXWindowController::refreshProjectOfItem(item);
     const std::weak_ptr<FCPXWindowController> weak = controller;
     const auto block = FCPXWindowController::refreshAndSaveBlock(weak, item);
-    if (!item->fcpXMLOnly()) {
+    if (movie) {
         FCPXWindowController::makeThumbnailForItem(item, weak, true);
         QVTesselAdapter::updateWithExportItem(item, block, block);
     }
-    QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
+    if (description) QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
 }
 
 bool AppDelegate::openFile(const QString& path) {

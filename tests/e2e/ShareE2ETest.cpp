@@ -161,6 +161,13 @@ TEST_F(ShareE2E, DescriptionNamedBeforeTheMovieStillFinishesTheExport) {
                item.value("fcpxmlstatus").toLongLong() == 2;
     }));
     EXPECT_FALSE(agent->log().contains("Unknown export item"));
+
+    // Announced once more, the files make no second asset.
+    const int creates = service->requests("create").count;
+    ASSERT_EQ(runClient({"open", files[0].toString(), files[1].toString()}).exitCode, 0);
+    ASSERT_TRUE(agent->waitForLog("Export item already registered :Reversed"));
+    EXPECT_EQ(service->requests("create").count, creates);
+    EXPECT_EQ(assetsNamed("Reversed").size(), 2);
 }
 
 TEST_F(ShareE2E, UnknownFilesAreLoggedAndChangeNothing) {
