@@ -284,14 +284,18 @@ void FCPXWindowController::waitForExport(const ItemPtr& item) {
         if (!found || !item) return;
         // The finish step may have come first (the editor is fast and the
         // detector polls): a status that has moved on is never set back.
+        const qint64 initial = item->fcpXMLOnly() ? QVExportStatusNone : QVExportStatusWaiting;
+        if (item->status() != initial) {
+            QVLog::log(QStringLiteral("Export detected after its registration began: %1")
+                           .arg(item->name()));
+            return;
+        }
         if (item->fcpXMLOnly()) {
-            if (item->fcpXMLStatus() != QVExportStatusNone) return;
             item->setFcpXMLStatus(QVExportStatusExporting);
             QVExportItemManager::sharedManager().save();
             refreshRow(weak, item);
             return;
         }
-        if (item->exportStatus() != QVExportStatusWaiting) return;
         item->setExportStatus(QVExportStatusExporting);
         QVExportItemManager::sharedManager().save();
         refreshRow(weak, item);

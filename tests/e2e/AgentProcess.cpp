@@ -20,7 +20,7 @@ QString AgentProcess::binary() {
 bool AgentProcess::start(const QStringList& extraArgs) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("RELAYDOCK_POLL_MS", "40");
+    env.insert("RELAYDOCK_POLL_MS", QString::number(pollMs_));
     // Long enough for the launch's library loads to end before the export
     // list and the default destination are read, as with the real delays.
     env.insert("RELAYDOCK_LAUNCH_DELAY_MS", "300");

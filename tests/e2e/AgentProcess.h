@@ -16,6 +16,8 @@ class AgentProcess {
     AgentProcess& operator=(const AgentProcess&) = delete;
 
     bool start(const QStringList& extraArgs = {});
+    // The export poll interval of the next start (milliseconds).
+    void setPollInterval(int ms) { pollMs_ = ms; }
     // Everything the agent wrote to standard error so far.
     QString log() const;
     bool waitForLog(const QString& text, int timeoutMs = 30000) const;
@@ -35,4 +37,5 @@ class AgentProcess {
     QString socketPath_;
     QString logPath_;
     QProcess process_;
+    int pollMs_ = 40;
 };

@@ -88,8 +88,9 @@ void E2EFixture::writePreferences(const Preferences& p) {
     UserDefaults::standardUserDefaults().synchronize();
 }
 
-bool E2EFixture::startAgent(bool waitForDefaultDestination) {
+bool E2EFixture::startAgent(bool waitForDefaultDestination, int pollMs) {
     agent = std::make_unique<AgentProcess>(socketPath, logPath);
+    agent->setPollInterval(pollMs);
     if (!agent->start()) return false;
     const QString ready = waitForDefaultDestination
                               ? "Default destination: demo / " + preferences_.defaultProject

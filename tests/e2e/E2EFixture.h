@@ -49,7 +49,7 @@ class E2EFixture : public ::testing::Test {
     void writePreferences(const Preferences& preferences);
     // Starts the agent and waits until it is ready to share to the default
     // destination (or only until its export list is loaded).
-    bool startAgent(bool waitForDefaultDestination = true);
+    bool startAgent(bool waitForDefaultDestination = true, int pollMs = 40);
     bool restartAgent(bool waitForDefaultDestination = true);
 
     ClientRun runClient(const QStringList& args, int timeoutMs = 60000);

@@ -251,3 +251,13 @@ TEST_F(ShareE2E, NeverInteractIsRefused) {
     ASSERT_TRUE(waitForStatus("Loud", 2));
     EXPECT_TRUE(storedItem("Silent").isEmpty());
 }
+
+TEST_F(ShareE2E, ExportDetectedAfterItsRegistrationKeepsItsStatus) {
+    writePreferences({});
+    // The detector looks again only long after the editor has finished.
+    ASSERT_TRUE(startAgent(true, 2000));
+    ASSERT_EQ(share("Quick").exitCode, 0);
+    ASSERT_TRUE(waitForStatus("Quick", 2));
+    ASSERT_TRUE(agent->waitForLog("Export detected after its registration began: Quick"));
+    EXPECT_EQ(storedItem("Quick").value("exportstatus").toLongLong(), 2);
+}
