@@ -331,3 +331,40 @@ TEST_F(Processing, UploadBlocksKeepTheItemsProjectAboveItsGroup) {
         [&](const QVProjectList&, const QVErrorOpt&) { reloaded = true; });
     ASSERT_TRUE(waitUntil([&] { return reloaded; }));
 }
+
+// An item read at launch before its library's projects arrived is taken up
+// when they do.
+TEST_F(Processing, ItemWithoutItsProjectYetIsResumedWhenTheProjectsArrive) {
+    // The registry's own record (a start-up test may have reloaded it).
+    const auto library = QVLibraryManager::sharedManager().libraryForDBName("lib");
+    ASSERT_TRUE(library);
+    library->setProjects({});
+    const QVariantMap stored{{"name", "late"},
+                             {"library", "lib"},
+                             {"project", "film"},
+                             {"original", QDir::tempPath() + "/relaydock-late.mov"},
+                             {"fcpxml", QDir::tempPath() + "/relaydock-late.fcpxml"},
+                             {"storetopath", QDir::tempPath()},
+                             {"importtype", 0},
+                             {"exportstatus", 0},
+                             {"fcpxmlstatus", -1}};
+    auto item = QVExportItem::exportItemWithDictionary(stored);
+    ASSERT_TRUE(item && item->library());
+    ASSERT_FALSE(item->project());
+    QVExportItemManager::sharedManager().setExportItems({item});
+
+    controller->checkExportItems();
+    EXPECT_EQ(world->service->requests("create").count, 0);
+
+    bool reloaded = false;
+    library->loadProjectsWithCompletion(
+        [&](const QVProjectList&, const QVErrorOpt&) { reloaded = true; });
+    ASSERT_TRUE(waitUntil([&] { return reloaded; }));
+    NotificationCenter::defaultCenter().post("NOTI_LIBRARY_PROJECTS_LOADED", library);
+    ASSERT_TRUE(item->project());
+    EXPECT_EQ(item->projectName(), "Film");
+    // The movie was never written, so the service refuses it: the item was
+    // taken up all the same.
+    ASSERT_TRUE(waitUntil([&] { return item->exportStatus() == QVExportStatusCreateFailed; }));
+    EXPECT_EQ(world->service->requests("create").count, 1);
+}
