@@ -111,7 +111,8 @@ QVariant FCPXCreateCommand::performDefaultImplementation() {
         if (asset) {
             document->removeAll();
             document->insertInAssets(asset);
-            if (const auto spec = asset->objectSpecifier()) result = QVariant::fromValue(*spec);
+            if (const auto specifier = asset->objectSpecifier())
+                result = QVariant::fromValue(*specifier);
         } else {
             self->setScriptErrorNumber(userCanceledErr);
         }

@@ -49,8 +49,8 @@ QVariant CreateCommand::performDefaultImplementation() {
     if (!element || !container->insertElementForKey(element->cocoaKey, object, -1))
         return fail(errOSACantCreate,
                     QStringLiteral("Can't make or move that element into that container."));
-    const auto spec = object->objectSpecifier();
-    if (!spec)
+    const auto specifier = object->objectSpecifier();
+    if (!specifier)
         return fail(errAEEventFailed, QStringLiteral("The new %1 has no name.").arg(cls->name));
-    return QVariant::fromValue(*spec);
+    return QVariant::fromValue(*specifier);
 }

@@ -18,11 +18,11 @@ QVariant GetCommand::performDefaultImplementation() {
     const QVariant direct = directParameter();
     if (!rt || !direct.canConvert<ObjectSpecifier>() || !direct.isValid())
         return fail(errAEParamMissed, QStringLiteral("Nothing to get."));
-    const ObjectSpecifier spec = direct.value<ObjectSpecifier>();
+    const ObjectSpecifier specifier = direct.value<ObjectSpecifier>();
     int error = errAENoSuchObject;
-    const auto object = spec.evaluate(rt->application(), &error);
-    if (!object) return fail(error, QStringLiteral("Can't get %1.").arg(spec.description()));
-    if (spec.form() != ObjectSpecifier::Form::Property) {
+    const auto object = specifier.evaluate(rt->application(), &error);
+    if (!object) return fail(error, QStringLiteral("Can't get %1.").arg(specifier.description()));
+    if (specifier.form() != ObjectSpecifier::Form::Property) {
         const auto own = object->objectSpecifier();
         if (!own) return fail(errAENoSuchObject, QStringLiteral("Can't get the reference."));
         return QVariant::fromValue(*own);
@@ -32,15 +32,16 @@ QVariant GetCommand::performDefaultImplementation() {
     const ScriptPropertyDescription* prop = nullptr;
     const ScriptClassDescription* cls = def.classWithCocoaClass(object->scriptingClassName());
     for (int i = 0; cls && !prop && i < 32; ++i) {
-        prop = cls->propertyWithKey(spec.key());
+        prop = cls->propertyWithKey(specifier.key());
         cls = cls->inherits.isEmpty() ? nullptr : def.classWithName(cls->inherits);
     }
-    const QVariant value = prop ? object->valueForKey(spec.key()) : QVariant();
+    const QVariant value = prop ? object->valueForKey(specifier.key()) : QVariant();
     if (!value.isValid())
-        return fail(errAENoSuchObject, QStringLiteral("Can't get %1.").arg(spec.description()));
+        return fail(errAENoSuchObject,
+                    QStringLiteral("Can't get %1.").arg(specifier.description()));
     const auto converted = rt->conversion().descriptorForValue(value, prop->type);
     if (!converted)
         return fail(errAECoercionFail,
-                    QStringLiteral("Can't make %1 into type %2.").arg(spec.key(), prop->type));
+                    QStringLiteral("Can't make %1 into type %2.").arg(specifier.key(), prop->type));
     return QVariant::fromValue(*converted);
 }

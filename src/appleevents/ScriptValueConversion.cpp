@@ -171,9 +171,9 @@ std::optional<QVariant> ScriptValueConversion::valueForDescriptor(
             if (!object) return std::nullopt;
             target = *object;
         }
-        const auto spec = ObjectSpecifier::fromDescriptor(target, def_);
-        if (!spec) return std::nullopt;
-        return QVariant::fromValue(*spec);
+        const auto specifier = ObjectSpecifier::fromDescriptor(target, def_);
+        if (!specifier) return std::nullopt;
+        return QVariant::fromValue(*specifier);
     }
     if (type == "record") {
         if (cls) {
@@ -197,9 +197,9 @@ std::optional<QVariant> ScriptValueConversion::valueForDescriptor(
     }
     // "any": specifiers stay specifiers, booleans booleans, codes numbers.
     if (desc.descriptorType() == typeObjectSpecifier) {
-        const auto spec = ObjectSpecifier::fromDescriptor(desc, def_);
-        if (!spec) return std::nullopt;
-        return QVariant::fromValue(*spec);
+        const auto specifier = ObjectSpecifier::fromDescriptor(desc, def_);
+        if (!specifier) return std::nullopt;
+        return QVariant::fromValue(*specifier);
     }
     const DescType t = desc.descriptorType();
     if (t == typeBoolean || t == typeTrue || t == typeFalse) return desc.booleanValue();

@@ -70,12 +70,12 @@ TEST_F(CreateCommandFixture, MakeAnswersWithTheNewAssetsSpecifier) {
     const auto document = controller.currentDocument();
     ASSERT_EQ(document->assets().size(), 1);
     const auto asset = document->assets().first();
-    const auto spec =
+    const auto specifier =
         ObjectSpecifier::fromDescriptor(*AppleEventClient::result(reply), runtime.definition());
-    ASSERT_TRUE(spec.has_value());
-    EXPECT_EQ(spec->key(), "assets");
-    EXPECT_EQ(spec->uniqueIDValue(), asset->uniqueID());
-    EXPECT_EQ(spec->evaluate(runtime.application()), asset);
+    ASSERT_TRUE(specifier.has_value());
+    EXPECT_EQ(specifier->key(), "assets");
+    EXPECT_EQ(specifier->uniqueIDValue(), asset->uniqueID());
+    EXPECT_EQ(specifier->evaluate(runtime.application()), asset);
 
     EXPECT_TRUE(log.contains("SLOG: File=FCPXCreateCommand.cpp line="));
     EXPECT_TRUE(

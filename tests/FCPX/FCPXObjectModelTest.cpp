@@ -83,22 +83,22 @@ TEST(FCPXDocument, AssetSpecifierNamesTheKeyAndTheUniqueID) {
     auto asset = std::make_shared<FCPXAsset>("clip", QUrl());
     EXPECT_FALSE(asset->objectSpecifier().has_value());  // not in a document yet
     document->insertInAssets(asset);
-    const auto spec = asset->objectSpecifier();
-    ASSERT_TRUE(spec.has_value());
-    EXPECT_EQ(spec->form(), ObjectSpecifier::Form::UniqueID);
-    EXPECT_EQ(spec->key(), "assets");
-    EXPECT_EQ(spec->uniqueIDValue(), asset->uniqueID());
-    EXPECT_EQ(spec->containerClassName(), "document");
+    const auto specifier = asset->objectSpecifier();
+    ASSERT_TRUE(specifier.has_value());
+    EXPECT_EQ(specifier->form(), ObjectSpecifier::Form::UniqueID);
+    EXPECT_EQ(specifier->key(), "assets");
+    EXPECT_EQ(specifier->uniqueIDValue(), asset->uniqueID());
+    EXPECT_EQ(specifier->containerClassName(), "document");
 
     const auto& def = ScriptingDefinition::relaydock();
-    const AEDesc desc = *spec->descriptor(def);
+    const AEDesc desc = *specifier->descriptor(def);
     EXPECT_EQ(desc.descriptorType(), typeObjectSpecifier);
     EXPECT_EQ(desc.descriptorForKeyword(keyAEDesiredClass)->typeCodeValue(), fourCC("aset"));
     EXPECT_EQ(desc.descriptorForKeyword(keyAEKeyForm)->typeCodeValue(), formUniqueID);
     EXPECT_EQ(desc.descriptorForKeyword(keyAEKeyData)->stringValue(), asset->uniqueID());
     const AEDesc from = *desc.descriptorForKeyword(keyAEContainer);
     EXPECT_EQ(from.descriptorForKeyword(keyAEDesiredClass)->typeCodeValue(), fourCC("docu"));
-    EXPECT_EQ(*ObjectSpecifier::fromDescriptor(desc, def), *spec);
+    EXPECT_EQ(*ObjectSpecifier::fromDescriptor(desc, def), *specifier);
 }
 
 TEST(FCPXDocumentController, KeepsOneDocumentAndTheFirstIsCurrent) {

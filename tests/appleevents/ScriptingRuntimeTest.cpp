@@ -234,13 +234,13 @@ TEST_F(RuntimeFixture, StandardMakeCreatesInsertsAndAnswersWithTheSpecifier) {
     EXPECT_EQ(thing->values.value("name").toString(), "first");
     EXPECT_EQ(thing->values.value("extra").toMap(), (QVariantMap{{"k", "v"}}));
 
-    const auto spec =
+    const auto specifier =
         ObjectSpecifier::fromDescriptor(*AppleEventClient::result(reply), definition());
-    ASSERT_TRUE(spec.has_value());
-    EXPECT_EQ(spec->form(), ObjectSpecifier::Form::UniqueID);
-    EXPECT_EQ(spec->key(), "things");
-    EXPECT_EQ(spec->uniqueIDValue(), "T1");
-    EXPECT_EQ(spec->evaluate(runtime.application()), box->things[0]);
+    ASSERT_TRUE(specifier.has_value());
+    EXPECT_EQ(specifier->form(), ObjectSpecifier::Form::UniqueID);
+    EXPECT_EQ(specifier->key(), "things");
+    EXPECT_EQ(specifier->uniqueIDValue(), "T1");
+    EXPECT_EQ(specifier->evaluate(runtime.application()), box->things[0]);
 }
 
 TEST_F(RuntimeFixture, MakeFailuresAnswerErrorNumbers) {

@@ -110,8 +110,8 @@ def prop(owner, p):
                    ("seld", type_(p))], "obj ")
 
 
-def get(rtid, spec):
-    return event("core", "getd", [("----", spec)], rtid)
+def get(rtid, specifier):
+    return event("core", "getd", [("----", specifier)], rtid)
 
 
 def appleevent_seeds():

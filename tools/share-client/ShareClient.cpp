@@ -99,13 +99,13 @@ AEDesc ShareClient::makeEvent(const ShareOptions& options) const {
 }
 
 AEDesc ShareClient::getEvent(const AEDesc& container, quint32 property) const {
-    AEDesc spec = AEDesc::recordDescriptor(typeObjectSpecifier);
-    spec.setDescriptor(AEDesc::typeCode(cProperty), keyAEDesiredClass);
-    spec.setDescriptor(container, keyAEContainer);
-    spec.setDescriptor(AEDesc::enumCode(formPropertyID), keyAEKeyForm);
-    spec.setDescriptor(AEDesc::typeCode(property), keyAEKeyData);
+    AEDesc specifier = AEDesc::recordDescriptor(typeObjectSpecifier);
+    specifier.setDescriptor(AEDesc::typeCode(cProperty), keyAEDesiredClass);
+    specifier.setDescriptor(container, keyAEContainer);
+    specifier.setDescriptor(AEDesc::enumCode(formPropertyID), keyAEKeyForm);
+    specifier.setDescriptor(AEDesc::typeCode(property), keyAEKeyData);
     AEDesc ev = AEDesc::appleEvent(kAECoreSuite, kAEGetData);
-    ev.setParamDescriptor(spec, keyDirectObject);
+    ev.setParamDescriptor(specifier, keyDirectObject);
     return ev;
 }
 

@@ -26,25 +26,25 @@ const QStringList& FaultTable::kinds() {
     return names;
 }
 
-bool FaultTable::addSpec(const QString& spec, QString* error) {
-    const qsizetype eq = spec.indexOf(QLatin1Char('='));
+bool FaultTable::addSpec(const QString& specifier, QString* error) {
+    const qsizetype eq = specifier.indexOf(QLatin1Char('='));
     if (eq <= 0)
         return fail(error,
-                    QStringLiteral("fault '%1' is not ENDPOINT=KIND[:ARG][@TIMES]").arg(spec));
-    QString rest = spec.mid(eq + 1);
+                    QStringLiteral("fault '%1' is not ENDPOINT=KIND[:ARG][@TIMES]").arg(specifier));
+    QString rest = specifier.mid(eq + 1);
     int times = 0;
     const qsizetype at = rest.lastIndexOf(QLatin1Char('@'));
     if (at >= 0) {
         bool ok = false;
         times = rest.mid(at + 1).toInt(&ok);
         if (!ok || times < 1)
-            return fail(error, QStringLiteral("fault '%1': bad @TIMES").arg(spec));
+            return fail(error, QStringLiteral("fault '%1': bad @TIMES").arg(specifier));
         rest.truncate(at);
     }
     const qsizetype colon = rest.indexOf(QLatin1Char(':'));
     const QString kind = colon < 0 ? rest : rest.left(colon);
     const QString arg = colon < 0 ? QString() : rest.mid(colon + 1);
-    return set(spec.left(eq), kind, arg, times, error);
+    return set(specifier.left(eq), kind, arg, times, error);
 }
 
 bool FaultTable::set(const QString& endpoint, const QString& kind, const QString& arg, int times,

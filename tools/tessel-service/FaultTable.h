@@ -22,7 +22,7 @@ class FaultTable {
     static const QStringList& kinds();
 
     // "ENDPOINT=KIND[:ARG][@TIMES]", e.g. "create=error:35" or "upload=drop@1".
-    bool addSpec(const QString& spec, QString* error);
+    bool addSpec(const QString& specifier, QString* error);
     // Kind "none" clears the endpoint's fault.
     bool set(const QString& endpoint, const QString& kind, const QString& arg, int times,
              QString* error);

@@ -231,13 +231,14 @@ bool Seed::readProjects(const JsonTree& tree, int list, SeedLibrary& library, QS
     return true;
 }
 
-bool Seed::addDeepTree(const QString& spec, QString* error) {
-    const QStringList parts = spec.split(QLatin1Char(':'));
+bool Seed::addDeepTree(const QString& specifier, QString* error) {
+    const QStringList parts = specifier.split(QLatin1Char(':'));
     bool ok = false;
     const qint64 depth = parts.size() == 3 ? parts[2].toLongLong(&ok) : 0;
     if (!ok || depth < 0 || parts[1].isEmpty())
-        return fail(error,
-                    QStringLiteral("--deep-tree wants DBNAME:PROJECT:DEPTH, got '%1'").arg(spec));
+        return fail(
+            error,
+            QStringLiteral("--deep-tree wants DBNAME:PROJECT:DEPTH, got '%1'").arg(specifier));
     SeedLibrary* lib = library(parts[0]);
     if (!lib)
         return fail(error,

@@ -59,7 +59,7 @@ class Seed {
 
     // "DBNAME:PROJECT:DEPTH": appends a project named PROJECT (id PROJECT)
     // with a single chain of DEPTH nested groups (ids PROJECT-1 ... PROJECT-N).
-    bool addDeepTree(const QString& spec, QString* error);
+    bool addDeepTree(const QString& specifier, QString* error);
 
     SeedLibrary* library(const QString& dbName);
     const SeedLibrary* library(const QString& dbName) const;

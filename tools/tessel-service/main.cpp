@@ -128,12 +128,12 @@ int main(int argc, char** argv) {
 
     auto seed = Seed::load(options.seedFile, dataDir, &problem);
     if (!seed) return fatal(problem);
-    for (const QString& spec : options.deepTrees)
-        if (!seed->addDeepTree(spec, &problem)) return fatal(problem);
+    for (const QString& specifier : options.deepTrees)
+        if (!seed->addDeepTree(specifier, &problem)) return fatal(problem);
 
     FaultTable faults;
-    for (const QString& spec : options.faults)
-        if (!faults.addSpec(spec, &problem)) return fatal(problem);
+    for (const QString& specifier : options.faults)
+        if (!faults.addSpec(specifier, &problem)) return fatal(problem);
 
     AssetStore store;
     if (!store.open(dataDir + QStringLiteral("/tessel.sqlite"), &problem)) return fatal(problem);
