@@ -20,7 +20,9 @@ case "$sanitize" in
   address) export RELAYDOCK_BUILD_DIR="${RELAYDOCK_BUILD_DIR:-build-asan}" RELAYDOCK_SANITIZE=address
            export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" ;;
   thread) export RELAYDOCK_BUILD_DIR="${RELAYDOCK_BUILD_DIR:-build-tsan}" RELAYDOCK_SANITIZE=thread
-          export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" ;;
+          # Reports from inside the uninstrumented system libraries are
+          # suppressed (scripts/tsan.supp says which and why).
+          export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp" ;;
   *) echo "test.sh: unknown sanitizer '$sanitize' (address or thread)" >&2; exit 2 ;;
 esac
 
