@@ -25,7 +25,7 @@ namespace {
 // say) would otherwise ask for an image of gigabytes.
 constexpr int kMaxLongSide = 20 * Thumbnail::kEdgeLength;
 
-// Cache folders of the freedesktop thumbnail specification, largest first.
+// Cache folders of the freedesktop thumbnail cache layout, largest first.
 const char* const kCacheFolders[] = {"xx-large", "x-large", "large", "normal"};
 
 QSize capped(int width, int height) {
