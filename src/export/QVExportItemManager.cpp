@@ -274,9 +274,27 @@ void QVExportItemManager::removeAll() {
     }
     for (const auto& item : std::as_const(removed)) {
         const QString thumbnail = item->thumbnailPath();
-        if (!thumbnail.isEmpty() && QFileInfo::exists(thumbnail)) QFile::remove(thumbnail);
+        if (thumbnail.isEmpty() || !QFileInfo::exists(thumbnail)) continue;
+        if (isInThumbnailFolder(thumbnail))
+            QFile::remove(thumbnail);
+        else
+            QVLog::log(
+                QStringLiteral("Thumbnail outside the thumbnail folder kept. : %1").arg(thumbnail));
     }
     save();
+}
+
+// The list file is the user's to edit (or damage): a "thumbnail" naming a
+// movie or a document must not make Clear delete it. Only direct entries of
+// the thumbnail folder are ours; the entry itself goes, never what a link
+// in there points at.
+bool QVExportItemManager::isInThumbnailFolder(const QString& path) const {
+    const QString folder = QFileInfo(thumbnailFolder_).canonicalFilePath();
+    if (folder.isEmpty()) return false;
+    const QFileInfo file(path);
+    const QString name = file.fileName();
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return false;
+    return QFileInfo(file.absolutePath()).canonicalFilePath() == folder;
 }
 
 qsizetype QVExportItemManager::indexOfItem(const std::shared_ptr<QVExportItem>& item) const {

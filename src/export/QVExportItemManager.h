@@ -83,6 +83,7 @@ class QVExportItemManager {
   private:
     static QVExportItemList rebuildItems(const QVariantList& entries);
     bool writeUpTo(quint64 generation);
+    bool isInThumbnailFolder(const QString& path) const;
     bool writeSnapshot();
     QByteArray serialize(const QVExportItemList& items) const;
     void quarantine(const QString& reason);

@@ -77,19 +77,46 @@ TEST_F(ExportListTest, AddDeleteAndOrderAreSavedNewestFirst) {
     EXPECT_EQ(reloaded.exportItems().first()->exportItemDictionary(), c->exportItemDictionary());
 }
 
-TEST_F(ExportListTest, RemoveAllDeletesThumbnailsAndWritesAnEmptyArray) {
+TEST_F(ExportListTest, RemoveAllDeletesOnlyItsOwnThumbnailsAndWritesAnEmptyArray) {
     QVExportItemManager manager(folder);
     ASSERT_TRUE(manager.loadExportItems());
-    QStringList thumbs;
-    for (int i = 0; i < 3; ++i) {
-        auto item = fx.insideItem(QString("T%1").arg(i));
-        thumbs << dir.filePath(QString("t%1.jpg").arg(i));
-        if (i < 2) QFile(thumbs.last()).open(QIODevice::WriteOnly);  // the third is missing
-        item->setThumbnailPath(thumbs.last());
+    const QString caches = folder + "/Caches";
+    ASSERT_TRUE(QFileInfo(caches).isDir());
+    auto touch = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+    };
+    auto addWithThumbnail = [&](const QString& name, const QString& thumbnail) {
+        auto item = fx.insideItem(name);
+        item->setThumbnailPath(thumbnail);
         manager.addExportItem(item);
+    };
+    QStringList ours;
+    for (int i = 0; i < 3; ++i) {
+        ours << caches + QString("/t%1.jpg").arg(i);
+        if (i < 2) {
+            ASSERT_TRUE(touch(ours.last()));  // the third is missing
+        }
+        addWithThumbnail(QString("T%1").arg(i), ours.last());
     }
+    // An edited or damaged list may name anything as a thumbnail.
+    const QString movie = dir.filePath("Interview.mov");
+    const QString climbing = caches + "/../Interview.mov";
+    const QString target = dir.filePath("target.jpg");
+    const QString link = caches + "/link.jpg";
+    ASSERT_TRUE(touch(movie) && touch(target));
+    ASSERT_TRUE(QFile::link(target, link));
+    addWithThumbnail("Movie", movie);
+    addWithThumbnail("Climbing", climbing);
+    addWithThumbnail("Link", link);
+    addWithThumbnail("Folder", caches);
+
     manager.removeAll();
-    for (const QString& t : thumbs) EXPECT_FALSE(QFileInfo::exists(t)) << t.toStdString();
+    for (const QString& t : ours) EXPECT_FALSE(QFileInfo::exists(t)) << t.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(movie));
+    EXPECT_TRUE(QFileInfo::exists(target));
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(caches).isDir());
     EXPECT_TRUE(manager.exportItems().isEmpty());
     EXPECT_EQ(fileEntries(), QVariantList());
 }
