@@ -155,7 +155,11 @@ QString QVTesselUtil::sanitizeFileNameString(const QString& name) {
     static const QString forbidden = QStringLiteral("/\\?%*|\"<>:");
     QString safe = name;
     for (QChar& c : safe) {
-        if (forbidden.contains(c)) c = QLatin1Char('_');
+        // Control characters too: the export list cannot carry most of them
+        // (XML), so a path holding one would no longer match its file after
+        // a restart, and a line break in a file name misleads every log.
+        if (forbidden.contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('_');
     }
     return safe;
 }

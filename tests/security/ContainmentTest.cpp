@@ -9,6 +9,7 @@
 #include "export/QVUploadLocation.h"
 #include "library/QVLibrary.h"
 #include "library/QVProject.h"
+#include "platform/PropertyList.h"
 #include "service/QVConnection.h"
 #include "service/QVTesselUtil.h"
 #include "support/TempHome.h"
@@ -27,6 +28,7 @@ const QStringList kHostileNames = {
     QStringLiteral("clip") + QChar(0) + QStringLiteral("/../x"),
     "C:\\temp\\x",
     "name\nwith\nnewlines",
+    "tab\tbell\a\x01escape\x1b[31m",
     "%2e%2e%2f%2e%2e",
     QString(4096, '/'),
     QString(300, 'n') + "/..",
@@ -72,6 +74,15 @@ TEST(Containment, ExportItemsOfSanitisedNamesStayInTheStoreFolder) {
         ASSERT_TRUE(item);
         EXPECT_EQ(QFileInfo(QDir::cleanPath(item->originalPath())).absolutePath(), store);
         EXPECT_EQ(QFileInfo(QDir::cleanPath(item->fcpXMLPath())).absolutePath(), store);
+        // After a restart the item must still name the files the editor
+        // wrote, or they are never registered.
+        const auto stored = PropertyList::read(PropertyList::toXml(item->exportItemDictionary()));
+        ASSERT_TRUE(stored);
+        const auto reloaded = QVExportItem::exportItemWithDictionary(stored->toMap());
+        ASSERT_TRUE(reloaded);
+        EXPECT_EQ(reloaded->name(), item->name());
+        EXPECT_EQ(reloaded->originalPath(), item->originalPath());
+        EXPECT_EQ(reloaded->fcpXMLPath(), item->fcpXMLPath());
     }
 }
 

@@ -111,6 +111,10 @@ TEST(SanitizeFileName, ReplacesEachForbiddenCharacterOnItsOwn) {
     EXPECT_EQ(QVTesselUtil::sanitizeFileNameString(QString::fromUtf8("Übung – Café")),
               QString::fromUtf8("Übung – Café"));
     EXPECT_TRUE(QVTesselUtil::sanitizeFileNameString(QString()).isNull());
+    EXPECT_EQ(QVTesselUtil::sanitizeFileNameString(QString("a\x01"
+                                                           "b\tc\nd\re") +
+                                                   QChar(0x7f)),
+              "a_b_c_d_e_");
 }
 
 }  // namespace
