@@ -217,7 +217,10 @@ QRect FCPXWindowController::willPositionSheet(const QRect& rect) const {
 }
 
 bool FCPXWindowController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_.data() && event->type() == QEvent::Close) {
+    // The event type first: while the window is being destroyed it still
+    // sends events here (children removed), and reading the window pointer
+    // then would treat a half-destroyed object as a main window.
+    if (event->type() == QEvent::Close && watched == window_.data()) {
         if (!windowShouldClose()) {
             event->ignore();
             return true;
