@@ -32,6 +32,8 @@ const QString kFcpMetaData = QStringLiteral("fcpmetadata");
 const QString kLocationInfo = QStringLiteral("locationinfo");
 const QString kStoreToPath = QStringLiteral("storetopath");
 const QString kAssetID = QStringLiteral("assetid");
+const QString kMovieAssetID = QStringLiteral("movieassetid");
+const QString kFcpXMLAssetID = QStringLiteral("fcpxmlassetid");
 const QString kExportStatus = QStringLiteral("exportstatus");
 const QString kFcpXMLStatus = QStringLiteral("fcpxmlstatus");
 const QString kFcpXMLOnly = QStringLiteral("fcpxmlonly");
@@ -114,6 +116,8 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(
     item->setPathsLocked(stringAt(dictionary, kOriginal), stringAt(dictionary, kFcpXML));
     item->storeToPath_ = stringAt(dictionary, kStoreToPath);
     item->assetID_ = stringAt(dictionary, kAssetID);
+    item->movieAssetID_ = stringAt(dictionary, kMovieAssetID);
+    item->fcpXMLAssetID_ = stringAt(dictionary, kFcpXMLAssetID);
     item->exportStatus_ = integerAt(dictionary, kExportStatus);
     item->fcpXMLStatus_ = integerAt(dictionary, kFcpXMLStatus);
     if (dictionary.contains(kFcpXMLOnly))
@@ -165,6 +169,8 @@ QVariantMap QVExportItem::dictionaryLocked() const {
         map.insert(kLocationInfo, *locationInfo_->uploadLocationDict());
     insertString(map, kStoreToPath, storeToPath_);
     insertString(map, kAssetID, assetID_);
+    insertString(map, kMovieAssetID, movieAssetID_);
+    insertString(map, kFcpXMLAssetID, fcpXMLAssetID_);
     map.insert(kExportStatus, qint64(exportStatus_.load()));
     map.insert(kFcpXMLStatus, qint64(fcpXMLStatus_.load()));
     map.insert(kFcpXMLOnly, fcpXMLOnly_);
@@ -187,8 +193,9 @@ void QVExportItem::appendXml(QByteArray& out, int depth) const {
         return;
     }
     // Copies are cheap (shared data); the text is made outside the lock.
-    const QString assetID = assetID_, fcpXMLPath = fcpXMLPath_, name = name_,
-                  originalPath = originalPath_, projectID = projectID_, storeToPath = storeToPath_,
+    const QString assetID = assetID_, movieAssetID = movieAssetID_, fcpXMLAssetID = fcpXMLAssetID_,
+                  fcpXMLPath = fcpXMLPath_, name = name_, originalPath = originalPath_,
+                  projectID = projectID_, storeToPath = storeToPath_,
                   thumbnailPath = thumbnailPath_;
     const std::optional<QVariantMap> metaData = fcpMetaData_;
     const std::optional<QVariantMap> location =
@@ -220,11 +227,13 @@ void QVExportItem::appendXml(QByteArray& out, int depth) const {
     value(kExportStatus, inputs.exportStatus);
     if (metaData) value(kFcpMetaData, *metaData);
     text(kFcpXML, fcpXMLPath);
+    text(kFcpXMLAssetID, fcpXMLAssetID);
     value(kFcpXMLOnly, xmlOnly);
     value(kFcpXMLStatus, inputs.fcpXMLStatus);
     value(kImportType, importType);
     text(kLibrary, inputs.libraryName);
     if (location) value(kLocationInfo, *location);
+    text(kMovieAssetID, movieAssetID);
     text(kName, name);
     text(kOriginal, originalPath);
     text(kProject, projectID);
@@ -277,6 +286,8 @@ QV_ITEM_FIELD(std::shared_ptr<QVProject>, project, setProject, project_)
 QV_ITEM_FIELD(QString, projectID, setProjectID, projectID_)
 QV_ITEM_FIELD(QString, projectName, setProjectName, projectName_)
 QV_ITEM_FIELD(QString, assetID, setAssetID, assetID_)
+QV_ITEM_FIELD(QString, movieAssetID, setMovieAssetID, movieAssetID_)
+QV_ITEM_FIELD(QString, fcpXMLAssetID, setFcpXMLAssetID, fcpXMLAssetID_)
 QV_ITEM_FIELD(std::shared_ptr<QVUploadLocation>, locationInfo, setLocationInfo, locationInfo_)
 QV_ITEM_FIELD(std::optional<QVariantMap>, fcpMetaData, setFcpMetaData, fcpMetaData_)
 QV_ITEM_FIELD(QString, storeToPath, setStoreToPath, storeToPath_)
@@ -394,6 +405,8 @@ void QVExportItem::encodeWithCoder(KeyedArchiver& coder) const {
         coder.encodeValue(*locationInfo_->uploadLocationDict(), kLocationInfo);
     coder.encodeString(storeToPath_, kStoreToPath);
     coder.encodeString(assetID_, kAssetID);
+    coder.encodeString(movieAssetID_, kMovieAssetID);
+    coder.encodeString(fcpXMLAssetID_, kFcpXMLAssetID);
     coder.encodeInt64(exportStatus_.load(), kExportStatus);
     coder.encodeInt64(fcpXMLStatus_.load(), kFcpXMLStatus);
     coder.encodeBool(fcpXMLOnly_, kFcpXMLOnly);
@@ -411,6 +424,8 @@ void QVExportItem::initWithCoder(const KeyedUnarchiver& coder) {
     setPathsLocked(coder.decodeString(kOriginal), coder.decodeString(kFcpXML));
     storeToPath_ = coder.decodeString(kStoreToPath);
     assetID_ = coder.decodeString(kAssetID);
+    movieAssetID_ = coder.decodeString(kMovieAssetID);
+    fcpXMLAssetID_ = coder.decodeString(kFcpXMLAssetID);
     exportStatus_ = coder.decodeInt64(kExportStatus);
     fcpXMLStatus_ = coder.decodeInt64(kFcpXMLStatus);
     fcpXMLOnly_ = coder.decodeBool(kFcpXMLOnly);

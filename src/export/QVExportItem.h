@@ -86,6 +86,13 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     void setProjectName(const QString& projectName);
     QString assetID() const;
     void setAssetID(const QString& assetID);
+    // The asset each file was registered as. assetID holds whichever
+    // creation ended last; these tell a launch which asset a half-finished
+    // registration made, so it is confirmed instead of made a second time.
+    QString movieAssetID() const;
+    void setMovieAssetID(const QString& assetID);
+    QString fcpXMLAssetID() const;
+    void setFcpXMLAssetID(const QString& assetID);
     std::shared_ptr<QVUploadLocation> locationInfo() const;
     void setLocationInfo(const std::shared_ptr<QVUploadLocation>& locationInfo);
     qint64 exportStatus() const { return exportStatus_.load(); }
@@ -135,6 +142,8 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     QString projectID_;
     QString projectName_;
     QString assetID_;
+    QString movieAssetID_;
+    QString fcpXMLAssetID_;
     std::shared_ptr<QVUploadLocation> locationInfo_;
     std::atomic<qint64> exportStatus_{QVExportStatusWaiting};
     std::atomic<qint64> fcpXMLStatus_{QVExportStatusNone};

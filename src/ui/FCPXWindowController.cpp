@@ -261,19 +261,16 @@ void FCPXWindowController::createFCPXAssetWithName(
 
     const auto item = QVExportItem::exportItemWithName(name, metaData, library, node, importType,
                                                        locationInfo, storeToPath, exportFCPXMLOnly);
-    // The editor learns where to write now; the item joins the list right
-    // after, queued behind this answer.
+    // The item is on disk before the editor learns where to write: once
+    // answered, the editor exports whether or not the agent is still there,
+    // and the next launch can only resume a share the list remembers.
+    if (item) {
+        QVExportItemManager::sharedManager().addExportItem(item);
+        reloadTable();
+        selectRow(0);
+    }
     completion(asset);
     waitForExport(item);
-    if (!item) return;
-    auto weak = weakSelf();
-    Dispatch::main([weak, item] {
-        QVExportItemManager::sharedManager().addExportItem(item);
-        if (auto self = weak.lock()) {
-            self->reloadTable();
-            self->selectRow(0);
-        }
-    });
 }
 
 // ---- Waiting for the export ----
@@ -379,7 +376,14 @@ void FCPXWindowController::importFCPXMLForExportItem(const ItemPtr& item) {
 void FCPXWindowController::checkExportItems() {
     for (const auto& item : QVExportItemManager::sharedManager().exportItems()) {
         const qint64 status = item->status();
-        if (status == QVExportStatusCompleted || status == QVExportStatusCanceled) continue;
+        // A movie registered before the agent ended can leave its
+        // description half-way; only a cancelled export is left alone.
+        const bool descriptionUnfinished = !item->fcpXMLOnly() &&
+                                           status == QVExportStatusCompleted &&
+                                           item->fcpXMLStatus() != QVExportStatusCompleted;
+        if ((status == QVExportStatusCompleted && !descriptionUnfinished) ||
+            status == QVExportStatusCanceled)
+            continue;
         refreshProjectOfItem(item);
         if (!item->project() && item->library()) {
             pendingResume_.append(item);
@@ -396,7 +400,8 @@ void FCPXWindowController::checkExportItems() {
 }
 
 void FCPXWindowController::resumeItem(const ItemPtr& item) {
-    if (!item->fcpXMLOnly()) importMovieForExportItem(item);
+    if (!item->fcpXMLOnly() && item->exportStatus() != QVExportStatusCompleted)
+        importMovieForExportItem(item);
     // A description already registered is not registered a second time
     // because its movie still has to be.
     if (item->fcpXMLOnly() || item->fcpXMLStatus() != QVExportStatusCompleted)

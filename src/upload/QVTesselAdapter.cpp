@@ -15,16 +15,41 @@ void call(const ItemBlock& block, const ItemPtr& item) {
     if (block) block(item);
 }
 
-// The status field one operation moves along.
+// The status field and the asset one operation moves along.
 struct Side {
+    qint64 (QVExportItem::*status)() const;
     void (QVExportItem::*setStatus)(qint64);
+    QString (QVExportItem::*assetID)() const;
+    void (QVExportItem::*setAssetID)(const QString&);
     QString (QVExportItem::*path)() const;
     const char* extension;
     bool xml;
 };
 
-const Side kMovie{&QVExportItem::setExportStatus, &QVExportItem::originalPath, "mov", false};
-const Side kFcpXML{&QVExportItem::setFcpXMLStatus, &QVExportItem::fcpXMLPath, "fcpxml", true};
+const Side kMovie{&QVExportItem::exportStatus,
+                  &QVExportItem::setExportStatus,
+                  &QVExportItem::movieAssetID,
+                  &QVExportItem::setMovieAssetID,
+                  &QVExportItem::originalPath,
+                  "mov",
+                  false};
+const Side kFcpXML{&QVExportItem::fcpXMLStatus,
+                   &QVExportItem::setFcpXMLStatus,
+                   &QVExportItem::fcpXMLAssetID,
+                   &QVExportItem::setFcpXMLAssetID,
+                   &QVExportItem::fcpXMLPath,
+                   "fcpxml",
+                   true};
+
+// The file's asset was created and its ID saved, but the upload was not
+// seen confirmed (the agent ended or the confirmation failed): creating it
+// again would leave a second asset for the same file.
+bool createdButUnconfirmed(const Side& side, const ItemPtr& item) {
+    if (((*item).*side.assetID)().isEmpty()) return false;
+    const qint64 status = ((*item).*side.status)();
+    return status == QVExportStatusCreating || status == QVExportStatusUploading ||
+           status == QVExportStatusUpdateFailed;
+}
 
 void confirm(const Side& side, const ItemPtr& item, const QString& assetID,
              const ItemBlock& updateBlock, const ItemBlock& completion) {
@@ -42,6 +67,13 @@ void run(const Side& side, const ItemPtr& item, const ItemBlock& updateBlock,
          const ItemBlock& completion) {
     if (!item) {
         call(completion, item);
+        return;
+    }
+    if (createdButUnconfirmed(side, item)) {
+        const QString assetID = ((*item).*side.assetID)();
+        ((*item).*side.setStatus)(QVExportStatusUploading);
+        call(updateBlock, item);
+        confirm(side, item, assetID, updateBlock, completion);
         return;
     }
     const QString path = ((*item).*side.path)();
@@ -67,6 +99,7 @@ void run(const Side& side, const ItemPtr& item, const ItemBlock& updateBlock,
                 return;
             }
             item->setAssetID(assetID);
+            ((*item).*side.setAssetID)(assetID);
             if (side.xml) {
                 // The FCPXML side reports the new asset ID while its status
                 // still says "creating".
