@@ -467,7 +467,10 @@ void FCPXWindowController::retryExportForCreating(const ItemPtr& item) {
 
 void FCPXWindowController::retryExportForUpdating(const ItemPtr& item) {
     if (!item) return;
-    const QString assetID = item->assetID();
+    // The retry confirms the movie; assetID names whichever file's asset was
+    // created last, and confirming the description's asset in its place
+    // would show the item done while the movie's asset stays unconfirmed.
+    const QString assetID = item->movieAssetID().isEmpty() ? item->assetID() : item->movieAssetID();
     if (assetID.isEmpty()) return;
     auto weak = weakSelf();
     QVUploadManager::sharedManager().uploadCompleteWithExportItem(
