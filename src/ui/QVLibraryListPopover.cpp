@@ -97,6 +97,7 @@ void QVLibraryListPopover::configureCell(const std::shared_ptr<QVLibrary>& libra
 }
 
 void QVLibraryListPopover::reloadTable(const QVLibraryList& libraries) {
+    if (!table_ || !selectView_) return;
     model_->reload(libraries);
     for (int row = 0; row < libraries.size(); ++row) {
         auto* rowView = new QVLumoTableRowView();
@@ -113,7 +114,7 @@ void QVLibraryListPopover::reloadTable(const QVLibraryList& libraries) {
 }
 
 QVLibraryListCellView* QVLibraryListPopover::cellViewAtRow(int row) const {
-    if (row < 0 || row >= model_->rowCount()) return nullptr;
+    if (!table_ || row < 0 || row >= model_->rowCount()) return nullptr;
     auto* rowView = qobject_cast<QVLumoTableRowView*>(table_->indexWidget(model_->index(row, 0)));
     return rowView ? qobject_cast<QVLibraryListCellView*>(rowView->cellView()) : nullptr;
 }
@@ -179,6 +180,7 @@ void QVLibraryListPopover::popOverClosed(QVLumoPopover* popover) {
 }
 
 void QVLibraryListPopover::selectionChanged() {
+    if (!table_) return;
     const QList<int> rows = table_->selectedRowIndexes();
     for (int row = 0; row < model_->rowCount(); ++row) {
         if (auto* rowView =

@@ -10,10 +10,10 @@
 #include "library/QVLibrary.h"
 #include "ui/kit/QVLumoPopover.h"
 #include "ui/kit/QVLumoPopoverDelegate.h"
+#include "ui/kit/QVLumoTableView.h"
 
 class QVLibraryListCellView;
 class QVLibraryListModel;
-class QVLumoTableView;
 class QWidget;
 
 // The library pop-over both destination panels open from their list button:
@@ -84,8 +84,10 @@ class QVLibraryListPopover : public QObject, public QVLumoPopoverDelegate {
     void selectionChanged();
     bool syncTessel() const { return syncTessel_ && syncTessel_(); }
 
+    // Both live in the sheet's content and go with the sheet's window,
+    // which may close before the library reloads it started come back.
     QPointer<QWidget> selectView_;
-    QVLumoTableView* table_ = nullptr;
+    QPointer<QVLumoTableView> table_;
     QVLibraryListModel* model_ = nullptr;
     QPointer<QVLumoPopover> popover_;
     QPointer<QWidget> anchor_;
