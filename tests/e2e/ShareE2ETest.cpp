@@ -234,10 +234,14 @@ TEST_F(ShareE2E, FailedUploadCompleteEndsInErrorAndRetryConfirmsWithoutSecondCre
     ASSERT_EQ(sendAutomation(AgentAutomation::kRetry, item.value("original").toString()), 0);
     ASSERT_TRUE(waitForStatus("Flaky upload", 2));
     EXPECT_EQ(service->requests("create").count, creates);
+    // The movie's own asset, whichever file's creation ended last.
+    const QString movieAsset = item.value("movieassetid").toString();
+    ASSERT_FALSE(movieAsset.isEmpty());
     bool confirmed = false;
     for (const auto& asset : assetsNamed("Flaky upload"))
-        if (asset.value("_id").toVariant().toString() == item.value("assetid").toString())
-            confirmed = asset.value("_completed").toBool();
+        if (asset.value("_id").toVariant().toString() == movieAsset)
+            confirmed = asset.value("_completed").toBool() &&
+                        asset.value("masterpath").toString().endsWith(".mov");
     EXPECT_TRUE(confirmed);
 }
 
