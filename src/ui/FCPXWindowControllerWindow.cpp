@@ -30,6 +30,7 @@
 #include "ui/FCPXWindowController.h"
 #include "ui/QVExportListModel.h"
 #include "ui/QVExportListView.h"
+#include "ui/QVPanelSupport.h"
 #include "ui/QVSelectLibraryPanel.h"
 #include "ui/QVTesselDesign.h"
 #include "ui/QVTesselImportPanel.h"
@@ -356,12 +357,17 @@ void FCPXWindowController::loadDefaultProjectInfo(const std::shared_ptr<QVLibrar
     if (!library) return;
     const QString projectID = QVPreferenceManager::sharedManager().defaultProjectID();
     QPointer<FCPXWindowController> guard(this);
+    // A load refused before it was sent (no credentials yet) completes on
+    // the loading thread; the bars are widgets, so they change on the main
+    // thread only.
     library->loadProjectsWithCompletion(
         [guard, library, projectID](const QVProjectList&, const QVErrorOpt& error) {
-            if (!guard) return;
-            if (!error) guard->defaultProject_ = library->projectWithID(projectID);
-            guard->displayDefaultLibraryInfo();
-            guard->logDefaultDestination();
+            QVPanelSupport::onMain([guard, library, projectID, failed = bool(error)] {
+                if (!guard) return;
+                if (!failed) guard->defaultProject_ = library->projectWithID(projectID);
+                guard->displayDefaultLibraryInfo();
+                guard->logDefaultDestination();
+            });
         });
 }
 

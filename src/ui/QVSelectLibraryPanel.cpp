@@ -161,29 +161,32 @@ void QVSelectLibraryPanel::reloadLibraryInfo() {
     }
     const auto remembered = selectedProject_;
     QPointer<QVSelectLibraryPanel> self(this);
-    library->loadProjectsWithCompletion(
-        [self, library, remembered](const QVProjectList&, const QVErrorOpt&) {
-            // Superseded by a later choice of library, whose own load follows.
-            if (!self || self->selectedLibrary_ != library || !self->window_) return;
-            QVLumoOutlineView* outline = self->projectOutlineView_;
-            self->reloadingOutline_ = true;
-            self->outlineModel_->reload(library->projects());
-            outline->expandAll();
-            self->reloadingOutline_ = false;
-            std::shared_ptr<QVProject> found;
-            if (remembered) {
-                const auto node = library->projectWithID(remembered->id());
-                const int row =
-                    node ? outline->rowForItem(self->outlineModel_->indexForNode(node)) : -1;
-                if (row >= 0) {
-                    found = node;
-                    outline->selectRow(row, true);
-                    outline->scrollRowToVisible(row);
-                }
+    // A load refused before it was sent completes on the loading thread;
+    // the outline is a widget.
+    auto apply = [self, library, remembered] {
+        // Superseded by a later choice of library, whose own load follows.
+        if (!self || self->selectedLibrary_ != library || !self->window_) return;
+        QVLumoOutlineView* outline = self->projectOutlineView_;
+        self->reloadingOutline_ = true;
+        self->outlineModel_->reload(library->projects());
+        outline->expandAll();
+        self->reloadingOutline_ = false;
+        std::shared_ptr<QVProject> found;
+        if (remembered) {
+            const auto node = library->projectWithID(remembered->id());
+            const int row =
+                node ? outline->rowForItem(self->outlineModel_->indexForNode(node)) : -1;
+            if (row >= 0) {
+                found = node;
+                outline->selectRow(row, true);
+                outline->scrollRowToVisible(row);
             }
-            self->selectedProject_ = found;
-            self->updateOKButton();
-        });
+        }
+        self->selectedProject_ = found;
+        self->updateOKButton();
+    };
+    library->loadProjectsWithCompletion(
+        [apply](const QVProjectList&, const QVErrorOpt&) { QVPanelSupport::onMain(apply); });
     updateOKButton();
 }
 

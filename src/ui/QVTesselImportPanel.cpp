@@ -263,7 +263,9 @@ void QVTesselImportPanel::reloadLibraryInfo() {
     }
     // 4
     QPointer<QVTesselImportPanel> self(this);
-    library->loadProjectsWithCompletion([self, library](const QVProjectList&, const QVErrorOpt&) {
+    // A load refused before it was sent completes on the loading thread;
+    // the outline is a widget.
+    auto apply = [self, library] {
         // A load for a library that is no longer chosen is superseded.
         if (!self || self->selectedLibrary_ != library || !self->window_) return;
         const QString lastProjectID = prefs().lastSelectedProjectID();
@@ -285,7 +287,9 @@ void QVTesselImportPanel::reloadLibraryInfo() {
         const int shownRow = outline->rowForItem(item);
         outline->selectRow(shownRow, true);
         outline->scrollRowToVisible(shownRow);
-    });
+    };
+    library->loadProjectsWithCompletion(
+        [apply](const QVProjectList&, const QVErrorOpt&) { QVPanelSupport::onMain(apply); });
 }
 
 void QVTesselImportPanel::reloadProjectOutline() {
