@@ -92,11 +92,19 @@ struct DispatchState {
     WorkerPool pool{std::max(4, 2 * QThread::idealThreadCount())};
 
     ~DispatchState() {
+        // Sees the timer thread made by whichever thread started it (the
+        // once-flag orders the two; exit may run on a thread that never
+        // asked for a delay).
+        std::call_once(timerOnce, [] {});
         if (timerThread) {
             timerThread->quit();
             timerThread->wait();
             delete timerThread;
         }
+        // The timer thread's last look at the delays was under this lock;
+        // taking it orders that look before the delays are destroyed.
+        std::lock_guard lock(timerMutex);
+        delayed.clear();
     }
 
     // Wakes the main thread once for any number of queued items.
@@ -132,13 +140,19 @@ struct DispatchState {
             timerThread->setObjectName(QStringLiteral("Dispatch.timers"));
             auto* waker = new Waker(timerFd, [this] { armTimer(); });
             waker->moveToThread(timerThread);
-            QObject::connect(timerThread, &QThread::started, waker, [this, waker] {
-                timer = new QTimer(waker);
-                timer->setSingleShot(true);
-                timer->setTimerType(Qt::PreciseTimer);
-                QObject::connect(timer, &QTimer::timeout, waker, [this] { fireDue(); });
-                waker->listen();
-            });
+            // Single-shot, so the timer thread itself lets go of this slot
+            // once it ran, instead of the thread that destroys the QThread at
+            // exit.
+            QObject::connect(
+                timerThread, &QThread::started, waker,
+                [this, waker] {
+                    timer = new QTimer(waker);
+                    timer->setSingleShot(true);
+                    timer->setTimerType(Qt::PreciseTimer);
+                    QObject::connect(timer, &QTimer::timeout, waker, [this] { fireDue(); });
+                    waker->listen();
+                },
+                Qt::SingleShotConnection);
             QObject::connect(timerThread, &QThread::finished, waker, &QObject::deleteLater);
             timerThread->start();
         });

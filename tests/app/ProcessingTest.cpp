@@ -2,6 +2,8 @@
 // real stand-in service, alerts recorded and answered at once, the
 // destination sheet ended by the test.
 
+#include <atomic>
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -71,16 +73,17 @@ class Processing : public ::testing::Test {
         world->service = std::make_unique<TesselServiceProcess>(options);
         ASSERT_TRUE(world->service->start()) << qPrintable(world->service->errorString());
         ASSERT_TRUE(QVUploadManager::sharedManager().syncTessel());
-        bool done = false;
+        // The completions run on a background thread.
+        std::atomic<bool> done{false};
         QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
             [&done](const QVLibraryList&) { done = true; });
-        ASSERT_TRUE(waitUntil([&] { return done; }));
+        ASSERT_TRUE(waitUntil([&] { return done.load(); }));
         world->library = QVLibraryManager::sharedManager().libraryForDBName("lib");
         ASSERT_TRUE(world->library);
-        bool projectsLoaded = false;
+        std::atomic<bool> projectsLoaded{false};
         world->library->loadProjectsWithCompletion(
             [&](const QVProjectList&, const QVErrorOpt&) { projectsLoaded = true; });
-        ASSERT_TRUE(waitUntil([&] { return projectsLoaded; }));
+        ASSERT_TRUE(waitUntil([&] { return projectsLoaded.load(); }));
         ASSERT_TRUE(QVExportItemManager::sharedManager().loadExportItems());
     }
 
