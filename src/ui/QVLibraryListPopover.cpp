@@ -5,10 +5,13 @@
 #include <QMenu>  // QVLumoTableView.h keeps a QPointer<QMenu> of a declared-only class
 #include <QVBoxLayout>
 
+#include "library/QVLibraryManager.h"
+#include "platform/Dispatch.h"
 #include "platform/Localization.h"
 #include "ui/QVLibraryListCellView.h"
 #include "ui/QVLibraryListModel.h"
 #include "ui/QVPanelImageView.h"
+#include "ui/QVPanelSupport.h"
 #include "ui/kit/QVLumoLabel.h"
 #include "ui/kit/QVLumoPopover.h"
 #include "ui/kit/QVLumoTableRowView.h"
@@ -126,6 +129,35 @@ void QVLibraryListPopover::updateLibrary(const std::shared_ptr<QVLibrary>& libra
     if (row < 0) return;
     if (QVLibraryListCellView* cell = cellViewAtRow(row))
         updateLibraryStatus(library, cell, syncTessel());
+}
+
+void QVLibraryListPopover::toggleFromButton(QWidget* button) {
+    QPointer<QVLibraryListPopover> self(this);
+    QPointer<QWidget> anchor(button);
+    QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
+        [self, anchor](const QVLibraryList& libraries) {
+            Dispatch::main([self, anchor, libraries] {
+                // The button goes with its sheet.
+                if (!self || !anchor) return;
+                anchor->setEnabled(!libraries.isEmpty());
+                if (libraries.isEmpty()) return;
+                if (self->isShown() || self->consumeClosedByAnchorPress()) {
+                    self->close();
+                    return;
+                }
+                self->reloadTable(QVLibraryManager::sharedManager().libraries());
+                self->showFromView(anchor);
+                for (const auto& library : libraries) {
+                    QVLibraryManager::sharedManager().reloadLibrary(
+                        library, [self, library](bool success, const QVErrorOpt&) {
+                            if (!success) return;
+                            QVPanelSupport::onMain([self, library] {
+                                if (self) self->updateLibrary(library);
+                            });
+                        });
+                }
+            });
+        });
 }
 
 void QVLibraryListPopover::showFromView(QWidget* anchor) {

@@ -69,6 +69,11 @@ class QVLibraryListPopover : public QObject, public QVLumoPopoverDelegate {
     // True once when the pop-over closed, a moment ago, because the user
     // pressed anchor (so that press must not open it again).
     bool consumeClosedByAnchorPress();
+    // The library button of both destination sheets: lists the libraries
+    // again, enables the button when there is any, and opens the list next
+    // to it (or closes it when it is open); then asks the service for each
+    // library's state and refreshes its row.
+    void toggleFromButton(QWidget* button);
 
     QVLumoPopover* popover() const { return popover_; }
     QWidget* librarySelectView() const { return selectView_; }

@@ -202,31 +202,7 @@ void QVSelectLibraryPanel::selectLibraryAction() {
     if (!window_) return;
     if (QWidget* focus = window_->focusWidget()) focus->clearFocus();
     refreshSyncTessel();
-    QPointer<QVSelectLibraryPanel> self(this);
-    QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
-        [self](const QVLibraryList& libraries) {
-            Dispatch::main([self, libraries] {
-                if (!self || !self->window_) return;
-                self->libraryListButton_->setEnabled(!libraries.isEmpty());
-                if (libraries.isEmpty()) return;
-                QVLibraryListPopover* list = self->libraryList_;
-                if (list->isShown() || list->consumeClosedByAnchorPress()) {
-                    list->close();
-                    return;
-                }
-                list->reloadTable(QVLibraryManager::sharedManager().libraries());
-                list->showFromView(self->libraryListButton_);
-                for (const auto& library : libraries) {
-                    QVLibraryManager::sharedManager().reloadLibrary(
-                        library, [self, library](bool success, const QVErrorOpt&) {
-                            if (!success) return;
-                            QVPanelSupport::onMain([self, library] {
-                                if (self) self->updateLibrary(library);
-                            });
-                        });
-                }
-            });
-        });
+    libraryList_->toggleFromButton(libraryListButton_);
 }
 
 void QVSelectLibraryPanel::updateLibrary(const std::shared_ptr<QVLibrary>& library) {

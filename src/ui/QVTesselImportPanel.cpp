@@ -327,35 +327,7 @@ void QVTesselImportPanel::selectLibraryAction() {
     // 1
     if (QWidget* focus = window_->focusWidget()) focus->clearFocus();
     refreshSyncTessel();
-    // 2
-    QPointer<QVTesselImportPanel> self(this);
-    QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
-        [self](const QVLibraryList& libraries) {
-            Dispatch::main([self, libraries] {
-                if (!self || !self->window_) return;
-                self->libraryListButton_->setEnabled(!libraries.isEmpty());
-                if (libraries.isEmpty()) return;
-                QVLibraryListPopover* list = self->libraryList_;
-                // 3: the button toggles the list.
-                if (list->isShown() || list->consumeClosedByAnchorPress()) {
-                    list->close();
-                    return;
-                }
-                // 4-5
-                list->reloadTable(QVLibraryManager::sharedManager().libraries());
-                list->showFromView(self->libraryListButton_);
-                // 6
-                for (const auto& library : libraries) {
-                    QVLibraryManager::sharedManager().reloadLibrary(
-                        library, [self, library](bool success, const QVErrorOpt&) {
-                            if (!success) return;
-                            QVPanelSupport::onMain([self, library] {
-                                if (self) self->updateLibrary(library);
-                            });
-                        });
-                }
-            });
-        });
+    libraryList_->toggleFromButton(libraryListButton_);
 }
 
 void QVTesselImportPanel::updateLibrary(const std::shared_ptr<QVLibrary>& library) {
