@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 
-#include "export/PlistXmlWriter.h"
 #include "export/QVUploadLocation.h"
 #include "library/KeyedArchiver.h"
 #include "library/KeyedUnarchiver.h"
@@ -211,14 +210,14 @@ void QVExportItem::appendXml(QByteArray& out, int depth) const {
     const int inner = depth + 1;
     auto text = [&](const QString& key, const QString& value) {
         if (value.isNull()) return;
-        PlistXmlWriter::appendElement(*xml, "key", key, inner);
-        PlistXmlWriter::appendElement(*xml, "string", value, inner);
+        PropertyList::appendXmlTextElement(*xml, "key", key, inner);
+        PropertyList::appendXmlTextElement(*xml, "string", value, inner);
     };
     auto value = [&](const QString& key, const QVariant& v) {
         const qsizetype before = xml->size();
-        PlistXmlWriter::appendElement(*xml, "key", key, inner);
+        PropertyList::appendXmlTextElement(*xml, "key", key, inner);
         const qsizetype afterKey = xml->size();
-        PlistXmlWriter::appendValue(*xml, v, inner);
+        PropertyList::appendXmlValue(*xml, v, inner);
         if (xml->size() == afterKey) xml->truncate(before);
     };
     if (depth > 0) xml->append(qsizetype(depth), '\t');

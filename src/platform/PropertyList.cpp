@@ -431,6 +431,11 @@ QByteArray PropertyList::xmlFooter() {
 
 // Values without a property list form (invalid or null variants) are left
 // out: a dictionary drops the key, an array the element.
+void PropertyList::appendXmlTextElement(QByteArray& out, const char* tag, QStringView text,
+                                        int depth) {
+    appendTextElement(out, depth, tag, text);
+}
+
 void PropertyList::appendXmlValue(QByteArray& out, const QVariant& value, int depth) {
     switch (value.typeId()) {
         case QMetaType::UnknownType:

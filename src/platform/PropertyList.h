@@ -23,6 +23,9 @@ class PropertyList {
     // Appends one value's XML (no document header), indented by depth tabs.
     // Lets callers stream a large document piece by piece.
     static void appendXmlValue(QByteArray& out, const QVariant& value, int depth);
+    // <tag>text</tag> with the text escaped as element content (for keys and
+    // strings written without a QVariant around them).
+    static void appendXmlTextElement(QByteArray& out, const char* tag, QStringView text, int depth);
     static QByteArray xmlHeader();
     static QByteArray xmlFooter();
 
