@@ -305,6 +305,11 @@ void QVExportItem::setFcpXMLStatus(qint64 status) {
     fcpXMLStatus_.store(status);
 }
 
+bool QVExportItem::advanceStatus(File file, qint64 from, qint64 to) {
+    auto& status = file == File::Movie ? exportStatus_ : fcpXMLStatus_;
+    return status.compare_exchange_strong(from, to);
+}
+
 QString QVExportItem::thumbnailPath() const {
     std::lock_guard lock(mutex_);
     return thumbnailPath_;

@@ -99,6 +99,17 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     void setExportStatus(qint64 status);
     qint64 fcpXMLStatus() const { return fcpXMLStatus_.load(); }
     void setFcpXMLStatus(qint64 status);
+    // The two files an item tracks, each with its own status.
+    enum class File { Movie, FCPXML };
+    qint64 statusOf(File file) const {
+        return file == File::Movie ? exportStatus() : fcpXMLStatus();
+    }
+    // Moves the file's status from `from` to `to` only if it still is
+    // `from`; false when another thread moved it first. The detector, the
+    // watch and the adapter run on different threads, so a status read and
+    // then written could overwrite a later one (e.g. set "exporting" back
+    // over "creating").
+    bool advanceStatus(File file, qint64 from, qint64 to);
     QString thumbnailPath() const;
     void setThumbnailPath(const QString& thumbnailPath);
     // The thumbnail in memory. For a rebuilt item it is read from

@@ -17,8 +17,7 @@ void call(const ItemBlock& block, const ItemPtr& item) {
 
 // The status field and the asset one operation moves along.
 struct Side {
-    qint64 (QVExportItem::*status)() const;
-    void (QVExportItem::*setStatus)(qint64);
+    QVExportItem::File file;
     QString (QVExportItem::*assetID)() const;
     void (QVExportItem::*setAssetID)(const QString&);
     QString (QVExportItem::*path)() const;
@@ -26,15 +25,13 @@ struct Side {
     bool xml;
 };
 
-const Side kMovie{&QVExportItem::exportStatus,
-                  &QVExportItem::setExportStatus,
+const Side kMovie{QVExportItem::File::Movie,
                   &QVExportItem::movieAssetID,
                   &QVExportItem::setMovieAssetID,
                   &QVExportItem::originalPath,
                   "mov",
                   false};
-const Side kFcpXML{&QVExportItem::fcpXMLStatus,
-                   &QVExportItem::setFcpXMLStatus,
+const Side kFcpXML{QVExportItem::File::FCPXML,
                    &QVExportItem::fcpXMLAssetID,
                    &QVExportItem::setFcpXMLAssetID,
                    &QVExportItem::fcpXMLPath,
@@ -44,9 +41,8 @@ const Side kFcpXML{&QVExportItem::fcpXMLStatus,
 // The file's asset was created and its ID saved, but the upload was not
 // seen confirmed (the agent ended or the confirmation failed): creating it
 // again would leave a second asset for the same file.
-bool createdButUnconfirmed(const Side& side, const ItemPtr& item) {
+bool createdButUnconfirmed(const Side& side, const ItemPtr& item, qint64 status) {
     if (((*item).*side.assetID)().isEmpty()) return false;
-    const qint64 status = ((*item).*side.status)();
     return status == QVExportStatusCreating || status == QVExportStatusUploading ||
            status == QVExportStatusUpdateFailed;
 }
@@ -56,44 +52,52 @@ void confirm(const Side& side, const ItemPtr& item, const QString& assetID,
     QVUploadManager::sharedManager().uploadCompleteWithExportItem(
         item, ((*item).*side.path)(), assetID,
         [side, item, updateBlock, completion](bool success, const QVErrorOpt&) {
-            ((*item).*side.setStatus)(success ? QVExportStatusCompleted
-                                              : QVExportStatusUpdateFailed);
+            item->advanceStatus(side.file, QVExportStatusUploading,
+                                success ? QVExportStatusCompleted : QVExportStatusUpdateFailed);
             call(updateBlock, item);
             call(completion, item);
         });
 }
 
-void run(const Side& side, const ItemPtr& item, const ItemBlock& updateBlock,
+// `asked` is the status the item had when its registration was asked for.
+// Every move starts from the status this run expects, so a second run asked
+// for at the same moment (the editor's announcement beside a launch's
+// resumption) finds the status gone and stops without a second asset.
+void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& updateBlock,
          const ItemBlock& completion) {
     if (!item) {
         call(completion, item);
         return;
     }
-    if (createdButUnconfirmed(side, item)) {
+    if (createdButUnconfirmed(side, item, asked)) {
         const QString assetID = ((*item).*side.assetID)();
-        ((*item).*side.setStatus)(QVExportStatusUploading);
+        if (!item->advanceStatus(side.file, asked, QVExportStatusUploading)) {
+            call(completion, item);
+            return;
+        }
         call(updateBlock, item);
         confirm(side, item, assetID, updateBlock, completion);
         return;
     }
+    // A file that is not there cannot be registered; whether it is still
+    // coming or was abandoned is the waits' business, not a failure here.
     const QString path = ((*item).*side.path)();
-    if (side.xml && (path.isEmpty() || !QFileInfo::exists(path))) {
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
         call(completion, item);
         return;
     }
     const auto metas = QVUploadManager::metaDataWithExportItem(item, QLatin1String(side.extension));
-    if (!metas) {
+    if (!metas || !item->advanceStatus(side.file, asked, QVExportStatusCreating)) {
         call(completion, item);
         return;
     }
-    ((*item).*side.setStatus)(QVExportStatusCreating);
     call(updateBlock, item);
     QVUploadManager::sharedManager().createAssetWithLibrary(
         item->library(), item->project(), path, metas,
         [side, item, updateBlock, completion](bool success, const QString& assetID,
                                               const QVErrorOpt&) {
             if (!success) {
-                ((*item).*side.setStatus)(QVExportStatusCreateFailed);
+                item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusCreateFailed);
                 call(updateBlock, item);
                 call(completion, item);
                 return;
@@ -104,29 +108,30 @@ void run(const Side& side, const ItemPtr& item, const ItemBlock& updateBlock,
                 // The FCPXML side reports the new asset ID while its status
                 // still says "creating".
                 call(updateBlock, item);
-                ((*item).*side.setStatus)(QVExportStatusUploading);
+                item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
             } else {
-                ((*item).*side.setStatus)(QVExportStatusUploading);
+                item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
                 call(updateBlock, item);
             }
             confirm(side, item, assetID, updateBlock, completion);
         });
 }
 
+void start(const Side& side, const ItemPtr& item, ItemBlock updateBlock, ItemBlock completion) {
+    const qint64 asked = item ? item->statusOf(side.file) : QVExportStatusNone;
+    Dispatch::global(
+        [&side, item, asked, updateBlock = std::move(updateBlock),
+         completion = std::move(completion)] { run(side, item, asked, updateBlock, completion); });
+}
+
 }  // namespace
 
 void QVTesselAdapter::updateWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                            ItemBlock updateBlock, ItemBlock completion) {
-    Dispatch::global(
-        [item, updateBlock = std::move(updateBlock), completion = std::move(completion)] {
-            run(kMovie, item, updateBlock, completion);
-        });
+    start(kMovie, item, std::move(updateBlock), std::move(completion));
 }
 
 void QVTesselAdapter::updateFCPXMLWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                                  ItemBlock updateBlock, ItemBlock completion) {
-    Dispatch::global(
-        [item, updateBlock = std::move(updateBlock), completion = std::move(completion)] {
-            run(kFcpXML, item, updateBlock, completion);
-        });
+    start(kFcpXML, item, std::move(updateBlock), std::move(completion));
 }

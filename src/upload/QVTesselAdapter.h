@@ -15,11 +15,17 @@ class QVExportItem;
 // status change (callers save the list and redraw the row); the completion
 // is called exactly once, when the operation has ended for any reason. The
 // adapter never saves the list itself.
+//
+// A run moves the status from the value it had when the run was asked for;
+// when something else moved it in between (another run, a cancel), the run
+// ends with only its completion. A file that is not on disk is never sent
+// for: the status stays as it is.
 class QVTesselAdapter {
   public:
     using ItemBlock = std::function<void(const std::shared_ptr<QVExportItem>& item)>;
 
-    // The movie file (exportStatus).
+    // The movie file (exportStatus). Nothing happens, apart from the
+    // completion, when the file does not exist.
     static void updateWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                      ItemBlock updateBlock, ItemBlock completion);
     // The FCPXML file (fcpXMLStatus). Nothing happens, apart from the

@@ -196,12 +196,33 @@ TEST_F(AdapterTest, NothingIsSentForAnItemWithoutProjectOrFile) {
     EXPECT_EQ(item->exportStatus(), QVExportStatusCreateFailed);
     EXPECT_EQ(item->fcpXMLStatus(), QVExportStatusNone);
 
-    // An FCPXML file that is not there: only the completion.
+    // Files that are not there: only the completions, whatever the status.
     auto missing = fx.insideItem("Clip 6", "p2");
-    Recorder absent;
-    QVTesselAdapter::updateFCPXMLWithExportItem(missing, absent.update(true), absent.done());
-    ASSERT_TRUE(absent.wait());
-    EXPECT_TRUE(absent.statuses.isEmpty());
+    missing->setExportStatus(QVExportStatusExporting);
+    Recorder absentMovie, absentXml;
+    QVTesselAdapter::updateWithExportItem(missing, absentMovie.update(false), absentMovie.done());
+    QVTesselAdapter::updateFCPXMLWithExportItem(missing, absentXml.update(true), absentXml.done());
+    ASSERT_TRUE(absentMovie.wait());
+    ASSERT_TRUE(absentXml.wait());
+    EXPECT_TRUE(absentMovie.statuses.isEmpty());
+    EXPECT_TRUE(absentXml.statuses.isEmpty());
+    EXPECT_EQ(missing->exportStatus(), QVExportStatusExporting);
     EXPECT_EQ(missing->fcpXMLStatus(), QVExportStatusNone);
     EXPECT_EQ(fx.service.requests("create").count, 0);
+}
+
+// The editor's announcement and a launch's resumption can ask for the same
+// file at once: the status both saw is claimed by one run only.
+TEST_F(AdapterTest, RegistrationsAskedForTheSameStatusMakeOneAsset) {
+    auto item = fx.insideItem("Clip 7", "p1");
+    ASSERT_TRUE(UploadFixtures::touch(item->originalPath()));
+    item->setExportStatus(QVExportStatusExporting);
+    Recorder first, second;
+    QVTesselAdapter::updateWithExportItem(item, first.update(false), first.done());
+    QVTesselAdapter::updateWithExportItem(item, second.update(false), second.done());
+    ASSERT_TRUE(first.wait());
+    ASSERT_TRUE(second.wait());
+    ASSERT_TRUE(UploadFixtures::waitFor([&] { return item->exportStatus() == 2; }));
+    EXPECT_EQ(fx.service.requests("create").count, 1);
+    EXPECT_EQ(first.statuses + second.statuses, QList<qint64>({4, 5, 2}));
 }
