@@ -38,7 +38,9 @@ const char* const kUsage =
     "Environment: QT_QPA_PLATFORM=offscreen runs without a display;\n"
     "RELAYDOCK_ALERT_AUTO_ANSWER=1 answers alert boxes unattended;\n"
     "RELAYDOCK_POLL_MS and RELAYDOCK_LAUNCH_DELAY_MS shorten the export poll\n"
-    "interval and the launch delays; RELAYDOCK_REQUEST_TIMEOUT_MS and\n"
+    "interval and the launch delays; RELAYDOCK_QUIET_MS the quiet period after\n"
+    "which an unannounced export resumed at launch counts as complete;\n"
+    "RELAYDOCK_REQUEST_TIMEOUT_MS and\n"
     "RELAYDOCK_SYSTEM_INFO_TIMEOUT_MS the time-outs of service requests and of\n"
     "the local service's system information (milliseconds).\n";
 
@@ -147,6 +149,8 @@ int main(int argc, char** argv) {
 
     if (const int poll = envNumber("RELAYDOCK_POLL_MS", 0); poll > 0)
         QVFileDetector::setPollInterval(poll);
+    if (const int quiet = envNumber("RELAYDOCK_QUIET_MS", 0); quiet > 0)
+        QVFileDetector::setQuietPeriod(quiet);
     FCPXWindowController::setLaunchDelay(envNumber("RELAYDOCK_LAUNCH_DELAY_MS", 1000));
     if (const int timeout = envNumber("RELAYDOCK_REQUEST_TIMEOUT_MS", 0); timeout > 0)
         QVTesselUtil::setRequestTimeout(timeout);

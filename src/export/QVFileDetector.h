@@ -3,6 +3,8 @@
 #include <functional>
 #include <memory>
 
+#include <QString>
+
 class QVExportItem;
 
 // Notices when the editor starts writing an export and when it abandons one.
@@ -19,6 +21,8 @@ class QVFileDetector {
     // nil item or path at once on the calling thread.
     static void detectWithExportItem(const std::shared_ptr<QVExportItem>& item, double waitTime,
                                      Completion completion);
+    // The same for any path (the description of a movie item).
+    static void detectAtPath(const QString& path, double waitTime, Completion completion);
 
     // While the movie file exists and the item is still exporting, keeps
     // polling. YES when the file disappears (the editor cancelled), NO when
@@ -26,8 +30,28 @@ class QVFileDetector {
     static void watchExportingWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                              Completion completion);
 
+    // For a file whose finish the editor announced to an agent that is gone:
+    // polls until the file is complete (see QVFileCompleteness; a writer is
+    // seen through inotify from this call on) and answers YES. NO as soon as
+    // stillWanted() answers false (checked at every poll, on a background
+    // thread) or the file is gone. No time limit.
+    static void waitUntilComplete(const QString& path, std::function<bool()> stillWanted,
+                                  Completion completion);
+
     // One poll interval in milliseconds (one second unless a test shortens
     // it).
     static int pollInterval();
     static void setPollInterval(int milliseconds);
+    // How long a file must stay unchanged to count as complete (10 s unless
+    // changed).
+    static int quietPeriod();
+    static void setQuietPeriod(int milliseconds);
+
+    // How every poll after the first is scheduled: the given function runs
+    // the poll after the interval. A timer on the background pool unless a
+    // test steps the polls itself; an empty function restores the timer.
+    using Scheduler = std::function<void(int milliseconds, std::function<void()> poll)>;
+    static void setScheduler(Scheduler scheduler);
+    // The monotonic clock of the completeness wait, in milliseconds.
+    static void setClock(std::function<qint64()> clock);
 };

@@ -275,33 +275,91 @@ void FCPXWindowController::createFCPXAssetWithName(
 
 // ---- Waiting for the export ----
 
-void FCPXWindowController::waitForExport(const ItemPtr& item) {
-    auto weak = weakSelf();
-    QVFileDetector::detectWithExportItem(item, kDetectWaitSeconds, [weak, item](bool found) {
-        if (!found || !item) return;
-        // The finish step may have come first (the editor is fast and the
-        // detector polls): a status that has moved on is never set back.
-        const qint64 initial = item->fcpXMLOnly() ? QVExportStatusNone : QVExportStatusWaiting;
-        if (item->status() != initial) {
-            QVLog::log(QStringLiteral("Export detected after its registration began: %1")
-                           .arg(item->name()));
-            return;
-        }
-        if (item->fcpXMLOnly()) {
-            item->setFcpXMLStatus(QVExportStatusExporting);
-            QVExportItemManager::sharedManager().save();
-            refreshRow(weak, item);
-            return;
-        }
-        item->setExportStatus(QVExportStatusExporting);
-        QVExportItemManager::sharedManager().save();
-        refreshRow(weak, item);
-        QVFileDetector::watchExportingWithExportItem(item, [weak, item](bool vanished) {
-            if (!vanished || item->exportStatus() != QVExportStatusExporting) return;
-            item->setExportStatus(QVExportStatusCanceled);
-            QVExportItemManager::sharedManager().save();
-            refreshRow(weak, item);
+namespace {
+
+using File = QVExportItem::File;
+
+// The editor has not announced the file as finished: it has not appeared,
+// or it is being written.
+bool unannounced(qint64 status) {
+    return status == QVExportStatusNone || status == QVExportStatusWaiting ||
+           status == QVExportStatusExporting;
+}
+
+void saveAndRefresh(const std::weak_ptr<FCPXWindowController>& controller,
+                    const std::shared_ptr<QVExportItem>& item) {
+    QVExportItemManager::sharedManager().save();
+    refreshRow(controller, item);
+}
+
+// A share resumed at launch whose announcement went to the agent that was
+// told about it: the file is registered once it is complete, unless the
+// editor announces it to us first.
+void registerWhenComplete(const std::weak_ptr<FCPXWindowController>& controller,
+                          const std::shared_ptr<QVExportItem>& item, File file) {
+    const QString path = file == File::Movie ? item->originalPath() : item->fcpXMLPath();
+    QVFileDetector::waitUntilComplete(
+        path, [item, file] { return unannounced(item->statusOf(file)); },
+        [controller, item, file](bool complete) {
+            if (!complete) return;
+            Dispatch::main([controller, item, file] {
+                auto self = controller.lock();
+                if (!self || !unannounced(item->statusOf(file))) return;
+                QVLog::log(QStringLiteral("Export complete without its announcement: %1")
+                               .arg(QFileInfo(file == File::Movie ? item->originalPath()
+                                                                  : item->fcpXMLPath())
+                                        .fileName()));
+                if (file == File::Movie)
+                    self->importMovieForExportItem(item);
+                else
+                    self->importFCPXMLForExportItem(item);
+            });
         });
+}
+
+}  // namespace
+
+void FCPXWindowController::waitForExport(const ItemPtr& item, bool resumed) {
+    auto weak = weakSelf();
+    QVFileDetector::detectWithExportItem(
+        item, kDetectWaitSeconds, [weak, item, resumed](bool found) {
+            if (!item) return;
+            const File file = item->fcpXMLOnly() ? File::FCPXML : File::Movie;
+            const qint64 seen = item->statusOf(file);
+            if (!found) {
+                // A new share keeps waiting for a launch to take it up; a
+                // resumed one whose file never came was abandoned with the
+                // agent that was told about it.
+                if (resumed && unannounced(seen) &&
+                    item->advanceStatus(file, seen, QVExportStatusCanceled))
+                    saveAndRefresh(weak, item);
+                return;
+            }
+            // The finish step may have come first (the editor is fast and the
+            // detector polls): a status that has moved on is never set back.
+            const bool moved = (seen == QVExportStatusNone || seen == QVExportStatusWaiting) &&
+                               item->advanceStatus(file, seen, QVExportStatusExporting);
+            if (!moved && !(resumed && seen == QVExportStatusExporting)) {
+                QVLog::log(QStringLiteral("Export detected after its registration began: %1")
+                               .arg(item->name()));
+                return;
+            }
+            if (moved) saveAndRefresh(weak, item);
+            if (file == File::Movie)
+                QVFileDetector::watchExportingWithExportItem(item, [weak, item](bool vanished) {
+                    if (vanished && item->advanceStatus(File::Movie, QVExportStatusExporting,
+                                                        QVExportStatusCanceled))
+                        saveAndRefresh(weak, item);
+                });
+            if (resumed) registerWhenComplete(weak, item, file);
+        });
+}
+
+void FCPXWindowController::waitForDescription(const ItemPtr& item) {
+    auto weak = weakSelf();
+    QVFileDetector::detectAtPath(item->fcpXMLPath(), kDetectWaitSeconds, [weak, item](bool found) {
+        // A movie may be shared without a description: nothing to register.
+        if (found) registerWhenComplete(weak, item, File::FCPXML);
     });
 }
 
@@ -400,12 +458,26 @@ void FCPXWindowController::checkExportItems() {
 }
 
 void FCPXWindowController::resumeItem(const ItemPtr& item) {
-    if (!item->fcpXMLOnly() && item->exportStatus() != QVExportStatusCompleted)
-        importMovieForExportItem(item);
+    // A file the editor had not finished when the agent ended goes back to
+    // the wait a new share gets: registered now, it could be a truncated
+    // movie or one that never comes. Registrations that had begun resume.
+    if (!item->fcpXMLOnly()) {
+        const qint64 movie = item->exportStatus();
+        if (unannounced(movie))
+            waitForExport(item, true);
+        else if (movie != QVExportStatusCompleted)
+            importMovieForExportItem(item);
+    }
     // A description already registered is not registered a second time
     // because its movie still has to be.
-    if (item->fcpXMLOnly() || item->fcpXMLStatus() != QVExportStatusCompleted)
+    const qint64 description = item->fcpXMLStatus();
+    if (description == QVExportStatusCompleted) return;
+    if (!unannounced(description))
         importFCPXMLForExportItem(item);
+    else if (item->fcpXMLOnly())
+        waitForExport(item, true);
+    else
+        waitForDescription(item);
 }
 
 void FCPXWindowController::resumePendingItems() {

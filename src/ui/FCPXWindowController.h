@@ -97,7 +97,9 @@ class FCPXWindowController : public QObject,
     void importMovieForExportItem(const ItemPtr& item);
     // FCPXML upload of an item (launch resumption).
     void importFCPXMLForExportItem(const ItemPtr& item);
-    // Restarts every item whose status is neither completed nor cancelled.
+    // Restarts every item whose status is neither completed nor cancelled:
+    // a file not yet announced by the editor is waited for again, a
+    // registration that had begun is run again.
     void checkExportItems();
     // After the launch delay: reads the stored list (alert and quit when it
     // cannot be read), resumes unfinished items, shows the default
@@ -281,8 +283,12 @@ class FCPXWindowController : public QObject,
     QPointer<QAction> clearMenuItem_;
     std::shared_ptr<QVFinderMenu> finderMenu_;
 
-    // Processing steps.
-    void waitForExport(const ItemPtr& item);
+    // Processing steps. A resumed wait (launch) also ends a share whose
+    // file never came as cancelled, and registers a file that is complete
+    // when the editor's announcement does not come.
+    void waitForExport(const ItemPtr& item, bool resumed = false);
+    // The description of a movie item at launch, not yet announced.
+    void waitForDescription(const ItemPtr& item);
     void resumeItem(const ItemPtr& item);
     // Items read at launch before their library's projects had arrived are
     // resumed when they do.

@@ -362,8 +362,16 @@ Reply TesselService::create(const httplib::Request& request) const {
                                   QStringLiteral("File not found: %1").arg(file));
         assets.push_back(item);
     }
+    // Kept beside the client's fields (and not answered) so that tests can
+    // tell whether a file was registered before it was complete.
+    std::vector<QJsonObject> stored = assets;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        QString ignored;
+        stored[i].insert(QStringLiteral("_sizeatcreation"),
+                         QFileInfo(assetFile(*lib, assets[i], &ignored)).size());
+    }
     QString error;
-    const auto ids = store_.create(lib->dbName, assets, &error);
+    const auto ids = store_.create(lib->dbName, stored, &error);
     if (!ids)
         return Reply::failure(500, kStorageFailure,
                               QStringLiteral("Storage failed: %1").arg(error));
