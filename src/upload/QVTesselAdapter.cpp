@@ -1,5 +1,9 @@
 #include "upload/QVTesselAdapter.h"
 
+#include <mutex>
+#include <set>
+#include <utility>
+
 #include <QFileInfo>
 
 #include "export/QVExportItem.h"
@@ -59,16 +63,36 @@ void confirm(const Side& side, const ItemPtr& item, const QString& assetID,
         });
 }
 
+// The files being registered now. A second run for the same file (the
+// editor's announcement beside a launch's resumption) ends at once instead
+// of making a second asset; runs hold their item, so an address is not
+// reused while listed.
+std::mutex gRunningMutex;
+std::set<std::pair<const QVExportItem*, QVExportItem::File>> gRunning;
+
+bool enter(const Side& side, const ItemPtr& item) {
+    std::lock_guard lock(gRunningMutex);
+    return gRunning.insert({item.get(), side.file}).second;
+}
+
+void leave(const Side& side, const ItemPtr& item) {
+    std::lock_guard lock(gRunningMutex);
+    gRunning.erase({item.get(), side.file});
+}
+
 // `asked` is the status the item had when its registration was asked for.
-// Every move starts from the status this run expects, so a second run asked
-// for at the same moment (the editor's announcement beside a launch's
-// resumption) finds the status gone and stops without a second asset.
+// Every move starts from the status this run expects, so a status moved
+// meanwhile (a cancelled export) is never written over.
 void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& updateBlock,
-         const ItemBlock& completion) {
-    if (!item) {
-        call(completion, item);
+         const ItemBlock& whenDone) {
+    if (!item || !enter(side, item)) {
+        call(whenDone, item);
         return;
     }
+    const ItemBlock completion = [side, whenDone](const ItemPtr& done) {
+        leave(side, done);
+        call(whenDone, done);
+    };
     if (createdButUnconfirmed(side, item, asked)) {
         const QString assetID = ((*item).*side.assetID)();
         if (!item->advanceStatus(side.file, asked, QVExportStatusUploading)) {
@@ -104,16 +128,23 @@ void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& u
             }
             item->setAssetID(assetID);
             ((*item).*side.setAssetID)(assetID);
-            if (side.xml) {
-                // The FCPXML side reports the new asset ID while its status
-                // still says "creating".
-                call(updateBlock, item);
-                item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
-            } else {
-                item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
-                call(updateBlock, item);
-            }
-            confirm(side, item, assetID, updateBlock, completion);
+            // The update block that records the new asset ID runs on the
+            // pool, where callers save before they return: the ID is on disk
+            // before the confirmation goes out. Saved after it, an agent
+            // ended in between would leave a confirmed asset no launch knows
+            // of, beside the one the next launch creates again.
+            Dispatch::global([side, item, assetID, updateBlock, completion] {
+                if (side.xml) {
+                    // The FCPXML side reports the new asset ID while its
+                    // status still says "creating".
+                    call(updateBlock, item);
+                    item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
+                } else {
+                    item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
+                    call(updateBlock, item);
+                }
+                confirm(side, item, assetID, updateBlock, completion);
+            });
         });
 }
 

@@ -67,9 +67,10 @@ TEST_F(AdapterTest, MovieInsideTheLibraryIsCreatedAndCompleted) {
     ASSERT_TRUE(run.wait());
     EXPECT_EQ(run.statuses, QList<qint64>({4, 5, 2}));
     EXPECT_EQ(run.completions, 1);
-    // The first step runs in the background, the rest in the service's
-    // completions on the main thread.
-    EXPECT_EQ(run.updateOnMain, QList<bool>({false, true, true}));
+    // The steps that record the status and the new asset ID run in the
+    // background, where the caller's save is done before the confirmation
+    // is sent; the last one in the service's completion on the main thread.
+    EXPECT_EQ(run.updateOnMain, QList<bool>({false, false, true}));
     EXPECT_TRUE(run.completionOnMain);
     ASSERT_FALSE(item->assetID().isEmpty());
     EXPECT_EQ(run.assetIDs.at(1), item->assetID());
