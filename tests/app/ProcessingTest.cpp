@@ -366,8 +366,15 @@ TEST_F(Processing, ItemWithoutItsProjectYetIsResumedWhenTheProjectsArrive) {
     NotificationCenter::defaultCenter().post("NOTI_LIBRARY_PROJECTS_LOADED", library);
     ASSERT_TRUE(item->project());
     EXPECT_EQ(item->projectName(), "Film");
-    // The movie was never written, so the service refuses it: the item was
-    // taken up all the same.
-    ASSERT_TRUE(waitUntil([&] { return item->exportStatus() == QVExportStatusCreateFailed; }));
+    // The editor never announced the movie: it is registered once it is
+    // there and complete.
+    QVFileDetector::setQuietPeriod(0);
+    QFile movie(item->originalPath());
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.write("movie");
+    movie.close();
+    ASSERT_TRUE(waitUntil([&] { return item->exportStatus() == QVExportStatusCompleted; }));
+    QVFileDetector::setQuietPeriod(10000);
+    QFile::remove(item->originalPath());
     EXPECT_EQ(world->service->requests("create").count, 1);
 }

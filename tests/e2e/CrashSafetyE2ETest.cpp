@@ -9,6 +9,7 @@
 
 #include "E2EFixture.h"
 #include "ShareBurst.h"
+#include "export/QVExportItem.h"
 #include "platform/PropertyList.h"
 #include "support/Python.h"
 #include "support/Wait.h"
@@ -31,12 +32,13 @@ bool exists(const QString& path) {
     return !path.isEmpty() && QFileInfo::exists(path);
 }
 
-// What a stored item must show once its resume has run: a side whose file
-// the editor wrote is registered; a side whose file never came is never
-// registered (its movie side may show the refused creation).
+// What a stored item must show once its resume has run: every share ends
+// done or cancelled. A side whose file the editor wrote is registered; a
+// movie that never came is cancelled after the wait (never a refused
+// registration), a description that never came stays unregistered.
 bool sideSettled(qint64 status, bool fileWritten, bool movie) {
-    if (fileWritten) return status == 2;
-    return movie ? (status == 0 || status == 6) : status == -1;
+    if (fileWritten) return status == QVExportStatusCompleted;
+    return status == (movie ? QVExportStatusCanceled : QVExportStatusNone);
 }
 
 bool itemSettled(const QVariantMap& item) {
@@ -198,7 +200,8 @@ void CrashSafetyE2E::expectEverythingSettled() {
                 if (!itemSettled(entry.toMap())) return false;
             return true;
         },
-        30000);
+        // A movie that never came is given up after 600 polls.
+        90000);
     for (const QVariant& entry : storedItems()) {
         const QVariantMap item = entry.toMap();
         const QString name = item.value("name").toString();
