@@ -3,6 +3,9 @@
 // destination sheet ended by the test.
 
 #include <atomic>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,7 @@
 #include "library/QVPreferenceManager.h"
 #include "platform/Localization.h"
 #include "platform/NotificationCenter.h"
+#include "platform/QVLog.h"
 #include "platform/UserDefaults.h"
 #include "support/TempHome.h"
 #include "support/TesselServiceProcess.h"
@@ -256,6 +260,44 @@ TEST_F(Processing, ExportThatAppearsAndVanishesEndsCancelled) {
     ASSERT_TRUE(waitUntil([&] { return item->exportStatus() == QVExportStatusExporting; }));
     ASSERT_TRUE(QFile::remove(item->originalPath()));
     ASSERT_TRUE(waitUntil([&] { return item->exportStatus() == QVExportStatusCanceled; }));
+}
+
+// The announcement can be handled between two polls of the detector: the
+// poll that then finds the file never sets the status back to exporting.
+TEST_F(Processing, DetectorNeverMovesAStatusBack) {
+    // Polls after the first are held until the test runs them.
+    std::mutex mutex;
+    std::vector<std::function<void()>> held;
+    QVFileDetector::setScheduler([&](int, std::function<void()> poll) {
+        std::lock_guard lock(mutex);
+        held.push_back(std::move(poll));
+    });
+    const std::shared_ptr<void> unhook(nullptr, [](void*) { QVFileDetector::setScheduler({}); });
+    auto takeHeld = [&] {
+        std::lock_guard lock(mutex);
+        return std::exchange(held, {});
+    };
+    QTemporaryDir folder;
+    QVPreferenceManager::sharedManager().setStoreTo(true);
+    QVPreferenceManager::sharedManager().setStoreToPath(folder.path());
+    auto result = share("Overtaken");
+    ASSERT_TRUE(waitUntil([] { return QVExportItemManager::sharedManager().count() == 1; }));
+    const auto item = QVExportItemManager::sharedManager().exportItems().first();
+    ASSERT_TRUE(waitUntil([&] {
+        std::lock_guard lock(mutex);
+        return !held.empty();
+    }));
+    // The announcement was handled first; then the file is there.
+    QVLog::Capture log;
+    ASSERT_TRUE(item->advanceStatus(QVExportItem::File::Movie, QVExportStatusWaiting,
+                                    QVExportStatusCreating));
+    QFile movie(item->originalPath());
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.close();
+    for (auto& poll : takeHeld()) poll();
+    ASSERT_TRUE(waitUntil(
+        [&] { return log.contains("Export detected after its registration began: Overtaken"); }));
+    EXPECT_EQ(item->exportStatus(), QVExportStatusCreating);
 }
 
 TEST_F(Processing, RetryForUpdatingLeavesAnItemWithoutAssetIDAlone) {
