@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 
 #include "platform/Localization.h"
 #include "platform/QVLog.h"
@@ -16,6 +18,7 @@
 #include "ui/kit/QVLumoButton.h"
 #include "ui/kit/QVLumoColorView.h"
 #include "ui/kit/QVLumoRokButton.h"
+#include "ui/kit/QVLumoWindow.h"
 #include "ui/kit/QVLumoWindowMover.h"
 #include "ui/kit/QVStringFormat.h"
 
@@ -93,6 +96,16 @@ QVAboutPanel* QVAboutPanel::showAboutPanel() {
 }
 
 void QVAboutPanel::showWindow() {
+    // Over the main window, where the user's eyes are; without one shown, in
+    // the middle of the screen.
+    QRect frame = window_->geometry();
+    QWidget* main = QVLumoWindow::mainWindow();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (main && main->isVisible())
+        frame.moveCenter(main->geometry().center());
+    else if (screen)
+        frame.moveCenter(screen->availableGeometry().center());
+    window_->move(frame.topLeft());
     window_->show();
     window_->raise();
     window_->activateWindow();

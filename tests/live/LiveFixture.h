@@ -26,8 +26,8 @@
 class LiveFixture : public ::testing::Test {
   protected:
     struct Preferences {
-        QString defaultLibrary;
-        QString defaultProject;
+        QString defaultLibrary{};
+        QString defaultProject{};
         bool useDefault = false;
     };
     // A control found on the screen.

@@ -57,3 +57,62 @@ TEST_F(Live, TheDestinationSheetIsCancelledThenUsedToChooseAGroupAndAName) {
     }
     EXPECT_EQ(storedItems().size(), 1);
 }
+
+TEST_F(Live, WithoutADefaultLibraryTheAlertIsReadAndTheSheetFollows) {
+    startSession({.useDefault = true});
+    startShare("No Default");
+    const Spot ok = waitFor("AlertBox/OKButton");
+    ASSERT_TRUE(ok.found()) << "no alert";
+    EXPECT_LT(blackShare(ok.window), kMaxBlack);
+    // Centred on the screen; the window manager's title bar above it moves
+    // it down by its height at most.
+    const QRect alert = frameOf(ok.window);
+    EXPECT_LE(qAbs(alert.center().x() - LiveDisplay::kWidth / 2), 1);
+    EXPECT_GE(alert.center().y(), LiveDisplay::kHeight / 2 - 1);
+    EXPECT_LE(alert.center().y(), LiveDisplay::kHeight / 2 + 30);
+    saveShot("live-alert.png");
+    click("AlertBox/OKButton");
+    EXPECT_TRUE(waitUntilGone("AlertBox/OKButton"));
+    // The user picks the destination instead, or not.
+    click("QVTesselImportPanel/cancelButton");
+    EXPECT_EQ(finishShare().value("error").toInt(), -128);
+}
+
+TEST_F(Live, AFinishedRowIsDeletedFromItsContextMenu) {
+    startSession(
+        {.defaultLibrary = "demo", .defaultProject = "documentary-interviews", .useDefault = true});
+    startShare("Delete Me");
+    EXPECT_EQ(finishShare().value("status").toString(), "ok");
+    ASSERT_TRUE(waitForStoredStatus("Delete Me", 2));
+    const Spot row = waitFor("#Delete Me");
+    ASSERT_TRUE(row.found());
+    EXPECT_LT(blackShare(row.window), kMaxBlack);
+    saveShot("live-main.png");
+
+    click("#Delete Me", 3);
+    click("@deleteItemAction:");
+    const Spot confirm = waitFor("AlertBox/OKButton");
+    ASSERT_TRUE(confirm.found()) << "no confirmation";
+    EXPECT_LT(blackShare(confirm.window), kMaxBlack);
+    click("AlertBox/OKButton");
+    EXPECT_TRUE(waitUntilGone("#Delete Me"));
+    EXPECT_EQ(storedStatus("Delete Me"), -2);
+    EXPECT_FALSE(assetsNamed("Delete Me").isEmpty());  // only the list forgets it
+}
+
+TEST_F(Live, TheAboutPanelOpensCentredOverTheMainWindow) {
+    startSession({});
+    click("@Relaydock");
+    click("@About Relaydock");
+    const Spot about = waitFor("About");
+    ASSERT_TRUE(about.found()) << "no About panel";
+    const Spot main = locate("mainWindow");
+    const QRect panel = frameOf(about.window), window = frameOf(main.window);
+    EXPECT_LE((panel.center() - window.center()).manhattanLength(), 2)
+        << "About at " << panel.x() << "," << panel.y() << ", main window at " << window.x() << ","
+        << window.y();
+    EXPECT_LT(blackShare(about.window), kMaxBlack);
+    saveShot("live-about.png");
+    click("About/closeButton");
+    EXPECT_TRUE(waitUntilGone("About"));
+}
