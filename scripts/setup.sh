@@ -12,7 +12,7 @@ packages=(
   libglib2.0-dev
   libcpp-httplib-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  ffmpeg xvfb xdotool python3 clang-format shared-mime-info
+  ffmpeg xvfb xdotool openbox x11-apps imagemagick python3 clang-format shared-mime-info
 )
 missing=()
 for p in "${packages[@]}"; do

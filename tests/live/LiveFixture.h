@@ -41,9 +41,10 @@ class LiveFixture : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // Display, service and preferences, then the agent, until its main
-    // window is shown and its export list is loaded.
-    void startSession(const Preferences& preferences);
+    // Display (with the window manager or without), service and
+    // preferences, then the agent, until its main window is shown and its
+    // export list is loaded.
+    void startSession(const Preferences& preferences, bool windowManager = true);
 
     // Starts a share in the background (the editor waits for the agent).
     void startShare(const QString& name);
@@ -55,12 +56,17 @@ class LiveFixture : public ::testing::Test {
     Spot waitFor(const QString& locator, int timeoutMs = 20000);
     bool waitUntilGone(const QString& locator, int timeoutMs = 20000);
     Spot locate(const QString& locator);
-    // Finds the control and clicks its middle.
+    // Finds the control and clicks its middle, once its window is on the
+    // screen and painted (a click that comes sooner goes to what is below).
     void click(const QString& locator, int button = 1);
 
-    // The screen, and the share of nearly black pixels in a window's part of it.
+    // The screen, and the share of nearly black pixels in a window's part of
+    // it. A window is black from the moment it is mapped until the agent has
+    // painted it; paintedShare() waits (up to the deadline) until the share
+    // falls below limit and answers the last one seen.
     QImage screen();
     double blackShare(quint64 window);
+    double paintedShare(quint64 window, double limit, int timeoutMs = 15000);
     // Where the window system shows the window.
     QRect frameOf(quint64 window) const { return display.windowGeometry(window); }
     void saveShot(const QString& name);
@@ -81,6 +87,7 @@ class LiveFixture : public ::testing::Test {
 
   private:
     QString agentLog() const;
+    QList<quint64> painted_;
     static QString movie_;
     static QTemporaryDir* movieDir_;
 };
