@@ -12,7 +12,8 @@ class QSocketNotifier;
 // own alert boxes (nobody is there to click), saving a picture of the main
 // window, quitting on SIGTERM/SIGINT, and a private event suite for
 // automated runs ('RDck': 'rtry' retries the failed item of a file path,
-// 'snap' saves the window picture to a path). Everything here is off unless
+// 'snap' saves the window picture to a path, 'clck' clicks the main
+// window's button of that object name). Everything here is off unless
 // switched on by the command line or the environment.
 class AgentAutomation : public QObject {
     Q_OBJECT
@@ -20,6 +21,7 @@ class AgentAutomation : public QObject {
     static constexpr quint32 kSuite = 0x5244636b;  // 'RDck'
     static constexpr quint32 kRetry = 0x72747279;  // 'rtry'
     static constexpr quint32 kSnap = 0x736e6170;   // 'snap'
+    static constexpr quint32 kClick = 0x636c636b;  // 'clck'
 
     explicit AgentAutomation(QObject* parent = nullptr);
     ~AgentAutomation() override;
