@@ -113,6 +113,10 @@ TEST(Install, PrefixHoldsADesktopAgentThatStandsOnItsOwn) {
     QFile::setPermissions(home.filePath("run"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env;
+    // Sanitizer builds keep the suite's sanitizer settings.
+    const QProcessEnvironment outer = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : outer.keys())
+        if (name.endsWith("SAN_OPTIONS")) env.insert(name, outer.value(name));
     env.insert("PATH", "/usr/bin:/bin");
     env.insert("HOME", home.path());
     env.insert("XDG_DATA_HOME", home.filePath("data"));
