@@ -252,6 +252,7 @@ class FCPXWindowController : public QObject,
     // the workspace unless replaced (tests).
     using WorkspaceHook = std::function<bool(const QString& command, const QString& path)>;
     static void setWorkspaceHook(WorkspaceHook hook);
+    static bool runWorkspaceCommand(const QString& command, const QString& path);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -62,6 +62,10 @@ QIcon folderIcon(const QString& path) {
 void FCPXWindowController::setWorkspaceHook(WorkspaceHook hook) {
     workspaceHook() = std::move(hook);
 }
+
+bool FCPXWindowController::runWorkspaceCommand(const QString& command, const QString& path) {
+    return runWorkspace(command, path);
+}
 // ---- Table ----
 
 void FCPXWindowController::setUpExportTable() {
