@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCoreApplication>
@@ -226,16 +227,20 @@ void AgentAutomation::handleEvent(const AEDesc& event,
         if (!saveScreenshot(path)) return reply(ScriptingRuntime::errorReply(errAEEventFailed));
         return reply(answer);
     }
+    const auto controller = AppDelegate::currentWindowController();
+    if (event.eventID() == kClick) {
+        // The direct object names a button of the main window.
+        QWidget* window = controller ? controller->window() : nullptr;
+        auto* button = window ? window->findChild<QAbstractButton*>(path) : nullptr;
+        if (!button) return reply(ScriptingRuntime::errorReply(errAENoSuchObject));
+        button->click();
+        return reply(answer);
+    }
     if (event.eventID() != kRetry) return reply(ScriptingRuntime::errorReply(errAEEventNotHandled));
     const auto item = itemWithPath(path);
-    const auto controller = AppDelegate::currentWindowController();
     if (!item || !controller) return reply(ScriptingRuntime::errorReply(errAENoSuchObject));
     // The same choice the list's retry command makes.
-    if (item->exportStatus() == QVExportStatusCreateFailed)
-        controller->retryExportForCreating(item);
-    else if (item->exportStatus() == QVExportStatusUpdateFailed)
-        controller->retryExportForUpdating(item);
-    else
+    if (!controller->retryExportItem(item))
         return reply(ScriptingRuntime::errorReply(errAEEventFailed));
     reply(answer);
 }

@@ -13,8 +13,9 @@ class QSocketNotifier;
 // own alert boxes (nobody is there to click), saving a picture of the main
 // window, quitting on SIGTERM/SIGINT, and a private event suite for
 // automated runs ('RDck': 'rtry' retries the failed item of a file path,
-// 'snap' saves the window picture to a path, 'wher' tells where a control is
-// on the screen, so that a driver outside can click it as a person would).
+// 'snap' saves the window picture to a path, 'clck' clicks the main
+// window's button of that object name, 'wher' tells where a control is on
+// the screen, so that a driver outside can click it as a person would).
 // Everything here is off unless switched on by the command line or the
 // environment.
 class AgentAutomation : public QObject {
@@ -23,6 +24,7 @@ class AgentAutomation : public QObject {
     static constexpr quint32 kSuite = 0x5244636b;  // 'RDck'
     static constexpr quint32 kRetry = 0x72747279;  // 'rtry'
     static constexpr quint32 kSnap = 0x736e6170;   // 'snap'
+    static constexpr quint32 kClick = 0x636c636b;  // 'clck'
     static constexpr quint32 kWhere = 0x77686572;  // 'wher'
 
     explicit AgentAutomation(QObject* parent = nullptr);

@@ -9,7 +9,7 @@
 
 #include "platform/Localization.h"
 #include "platform/QVLog.h"
-#include "platform/Workspace.h"
+#include "ui/FCPXWindowController.h"
 #include "ui/QVAboutImageView.h"
 #include "ui/QVBorderLessWindow.h"
 #include "ui/QVSheetContentView.h"
@@ -130,7 +130,7 @@ QString QVAboutPanel::resourceFolder() {
     const QString fromEnv = qEnvironmentVariable("RELAYDOCK_RESOURCE_DIR");
     if (!fromEnv.isEmpty()) candidates << fromEnv;
     const QString appDir = QCoreApplication::applicationDirPath();
-    candidates << QDir::cleanPath(appDir + QStringLiteral("/../share/relaydock")) << appDir;
+    candidates << QDir::cleanPath(appDir + QStringLiteral("/" RELAYDOCK_DATA_FROM_BIN)) << appDir;
     for (const QString& folder : candidates) {
         if (QFileInfo::exists(QDir(folder).filePath(acknowledgementsFileName()))) return folder;
     }
@@ -143,5 +143,5 @@ bool QVAboutPanel::acknowledgementsAction() {
         qCWarning(lcRelaydock).noquote() << "Acknowledgements not found:" << path;
         return false;
     }
-    return Workspace::openFile(path);
+    return FCPXWindowController::runWorkspaceCommand(QStringLiteral("open"), path);
 }

@@ -41,18 +41,6 @@ AgentRun runAgent(const QStringList& args) {
 
 class LaunchE2E : public E2EFixture {};
 
-TEST_F(LaunchE2E, HelpVersionAndBadOptions) {
-    const AgentRun help = runAgent({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains("usage: relaydock")) << qPrintable(help.out);
-    const AgentRun version = runAgent({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_TRUE(version.out.startsWith("relaydock ")) << qPrintable(version.out);
-    const AgentRun bad = runAgent({"--no-such-option"});
-    EXPECT_EQ(bad.exitCode, 2);
-    EXPECT_TRUE(bad.err.contains("unknown option")) << qPrintable(bad.err);
-}
-
 TEST_F(LaunchE2E, KilledAfterTheMakeTheItemIsResumedAtTheNextLaunch) {
     ASSERT_TRUE(startService());
     writePreferences({});
