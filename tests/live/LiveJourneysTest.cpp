@@ -84,9 +84,20 @@ TEST_P(LiveAlert, WithoutADefaultLibraryTheAlertIsReadAndTheSheetFollows) {
 INSTANTIATE_TEST_SUITE_P(WindowManager, LiveAlert, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "openbox" : "bare"; });
 
-TEST_F(Live, AFinishedRowIsDeletedFromItsContextMenu) {
+TEST_F(Live, ARefusedShareIsReportedThenAFinishedRowIsDeletedFromItsContextMenu) {
     startSession(
         {.defaultLibrary = "demo", .defaultProject = "documentary-interviews", .useDefault = true});
+    // The service's refusal reaches the user as an alert opened from the
+    // main queue, while the editor's command waits.
+    ASSERT_TRUE(service->setFault("upload-location", "error", "9", 1));
+    startShare("Refused");
+    const Spot refused = waitFor("AlertBox/OKButton");
+    ASSERT_TRUE(refused.found()) << "no alert";
+    EXPECT_LT(paintedShare(refused.window, kMaxBlack), kMaxBlack);
+    click("AlertBox/OKButton");
+    EXPECT_EQ(finishShare().value("error").toInt(), -128);
+    EXPECT_EQ(storedStatus("Refused"), -2);
+
     startShare("Delete Me");
     EXPECT_EQ(finishShare().value("status").toString(), "ok");
     ASSERT_TRUE(waitForStoredStatus("Delete Me", 2));
