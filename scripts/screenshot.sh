@@ -36,11 +36,6 @@ fi
 
 bash scripts/setup.sh
 build_dir="${RELAYDOCK_BUILD_DIR:-build}"
-tool="$build_dir/bin/relaydock-screenshot"
-if [ ! -x "$tool" ]; then
-  echo "screenshot: $tool was not built" >&2
-  exit 1
-fi
 if [ "$live" = 1 ]; then
   mkdir -p "$folder"
   folder=$(cd "$folder" && pwd)
@@ -48,6 +43,11 @@ if [ "$live" = 1 ]; then
     --gtest_brief=1 || { echo "screenshot: a live journey failed" >&2; exit 1; }
   echo "live screenshots written to $folder/"
   exit 0
+fi
+tool="$build_dir/bin/relaydock-screenshot"
+if [ ! -x "$tool" ]; then
+  echo "screenshot: $tool was not built" >&2
+  exit 1
 fi
 if [ "${1:-}" = "--list" ]; then
   exec "$tool" --list
