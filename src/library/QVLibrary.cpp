@@ -232,10 +232,9 @@ bool QVLibrary::isWritableLibrary() const {
 
 QUrl QVLibrary::projectsURL() const {
     const auto conn = connection();
-    return QUrl(QStringLiteral("http://%1:%2/tessel/libraries/%3/projects")
-                    .arg(conn->address())
-                    .arg(conn->port())
-                    .arg(dbName()));
+    return QVTesselUtil::serviceURL(
+        conn->address(), conn->port(),
+        {QStringLiteral("libraries"), dbName(), QStringLiteral("projects")});
 }
 
 quint64 QVLibrary::beginLoad() {
