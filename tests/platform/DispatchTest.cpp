@@ -88,6 +88,9 @@ TEST(DispatchTest, AfterWaitsForItsClockAndHandsWorkToTheChosenQueue) {
         Dispatch::setClock([&elapsed, start] { return start + elapsed.load(); });
     };
     moveClockTo(0ms);
+    struct RealClockAgain {
+        ~RealClockAgain() { Dispatch::setClock(nullptr); }
+    } restore;
     QThread* mainThread = QThread::currentThread();
     std::atomic<bool> early{false}, earlyOffMain{false}, late{false}, lateOnMain{false};
     Dispatch::after(40, [&] {
@@ -116,7 +119,6 @@ TEST(DispatchTest, AfterWaitsForItsClockAndHandsWorkToTheChosenQueue) {
     moveClockTo(40ms);
     ASSERT_TRUE(waitUntil([&] { return late.load(); }));
     EXPECT_TRUE(lateOnMain);
-    Dispatch::setClock(nullptr);
 }
 
 TEST(DispatchTest, ManyPendingDelaysCostNoThreads) {
