@@ -209,7 +209,10 @@ bool TesselServiceProcess::clearRequests() {
 }
 
 QJsonArray TesselServiceProcess::assets(const QString& dbName) {
-    return callJson("GET", QStringLiteral("/tessel/libraries/%1/assets").arg(dbName), {})
+    return callJson("GET",
+                    QStringLiteral("/tessel/libraries/%1/assets")
+                        .arg(QString::fromLatin1(QUrl::toPercentEncoding(dbName))),
+                    {})
         .value(QStringLiteral("items"))
         .toArray();
 }
