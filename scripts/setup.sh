@@ -13,7 +13,7 @@ packages=(
   libcpp-httplib-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xdotool openbox x11-apps imagemagick python3 clang-format shared-mime-info
-  desktop-file-utils appstream poppler-utils dpkg-dev fonts-dejavu-core
+  desktop-file-utils appstream poppler-utils dpkg-dev fonts-dejavu-core dbus
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -39,6 +39,7 @@ struct Options {
     QString socket;
     QString screenshot;
     bool automation = false;
+    bool background = false;
     QStringList files;
 };
 
@@ -64,7 +65,10 @@ std::optional<int> parse(const QStringList& args, Options* options) {
     const QCommandLineOption automation(
         QStringLiteral("automation"),
         QStringLiteral("Accept the private automation events (retry, picture)."));
-    parser.addOptions({socket, screenshot, automation});
+    const QCommandLineOption background(
+        QStringLiteral("background"),
+        QStringLiteral("Start with the window hidden (how the login start runs it)."));
+    parser.addOptions({socket, screenshot, automation, background});
     parser.addPositionalArgument(
         QStringLiteral("files"),
         QStringLiteral("Exported files, handled as if the editor had opened them."),
@@ -89,6 +93,7 @@ std::optional<int> parse(const QStringList& args, Options* options) {
     options->socket = parser.value(socket);
     options->screenshot = parser.value(screenshot);
     options->automation = parser.isSet(automation);
+    options->background = parser.isSet(background);
     options->files = parser.positionalArguments();
     return std::nullopt;
 }
@@ -201,6 +206,7 @@ int main(int argc, char** argv) {
     FCPXDocumentController documentController;
     ScriptingRuntime runtime;
     AppDelegate delegate;
+    delegate.setStartInBackground(options.background);
     documentController.setWindowControllerFactory(
         [](const std::shared_ptr<FCPXDocument>& document)
             -> std::shared_ptr<FCPXWindowControllerInterface> {

@@ -99,6 +99,10 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     void setExportStatus(qint64 status);
     qint64 fcpXMLStatus() const { return fcpXMLStatus_.load(); }
     void setFcpXMLStatus(qint64 status);
+    // Bytes of the file seen by the last poll while it was being written
+    // (-1: not seen yet). Shown beside "exporting"; never stored.
+    qint64 exportedBytes() const { return exportedBytes_.load(); }
+    void setExportedBytes(qint64 bytes) { exportedBytes_.store(bytes); }
     QString thumbnailPath() const;
     void setThumbnailPath(const QString& thumbnailPath);
     // The thumbnail in memory. For a rebuilt item it is read from
@@ -147,6 +151,7 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     std::shared_ptr<QVUploadLocation> locationInfo_;
     std::atomic<qint64> exportStatus_{QVExportStatusWaiting};
     std::atomic<qint64> fcpXMLStatus_{QVExportStatusNone};
+    std::atomic<qint64> exportedBytes_{-1};
     QString thumbnailPath_;
     mutable QImage thumbnailImage_;
     mutable bool thumbnailTried_ = true;

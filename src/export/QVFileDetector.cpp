@@ -50,6 +50,8 @@ void watch(const std::shared_ptr<QVExportItem>& item,
         completion(true);
         return;
     }
+    // The row shows how far the editor has come, from this same poll.
+    item->setExportedBytes(QFileInfo(item->originalPath()).size());
     Dispatch::after(
         gPollInterval.load(),
         [item, completion] {

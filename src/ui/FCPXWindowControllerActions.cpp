@@ -107,6 +107,7 @@ void FCPXWindowController::updateCellView(const ItemPtr& item) {
     if (!exportListView_ || !exportListModel_) return;
     const int row = exportListModel_->rowOfItem(item);
     if (row < 0) return;
+    exportListModel_->rowChanged(row);
     // Only a row on screen has a cell; the others are filled when shown.
     QVExportCellView* cell = exportListView_->cellViewForRow(row);
     if (!cell) return;
