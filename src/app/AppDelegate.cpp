@@ -276,14 +276,14 @@ void AppDelegate::showItems(const QVExportItemList& items) {
     QVExportListView* list = controller->exportListView();
     QVExportListModel* model = controller->exportListModel();
     if (!list || !model || items.isEmpty()) return;
-    bool first = true;
+    int selected = 0;
     for (const auto& item : items) {
         const int row = model->rowOfItem(item);
         if (row < 0) continue;
-        list->selectRow(row, !first);
-        if (first) list->scrollTo(model->index(row, 0));
-        first = false;
+        list->selectRow(row, selected > 0);
+        if (selected++ == 0) list->scrollTo(model->index(row, 0));
     }
+    QVLog::log(QStringLiteral("Window shown with %1 row(s) selected").arg(selected));
 }
 
 void AppDelegate::aboutAction() {
