@@ -76,9 +76,11 @@ class AppDelegate : public QObject, public ApplicationDelegate {
     // The current document's window controller, or nullptr.
     static std::shared_ptr<FCPXWindowController> currentWindowController();
 
-  private:
-    // The application's menus on the main window: About, Quit, Help.
+    // The application's menus on the main window: About, the two desktop
+    // settings, Quit, Help. Once; a window that has menus keeps them.
     void installMenus();
+
+  private:
     // Notifications, the status icon and the byte counts of exporting rows,
     // all fed by the window's export list.
     void installDesktopIntegration();
