@@ -23,7 +23,7 @@ ProgramRun run(const QString& program, const QStringList& args) {
 // status 2, for each of the three programs.
 TEST(CommandLine, EveryProgramAnswersHelpVersionAndMistakes) {
     const QList<QPair<QString, QStringList>> programs = {
-        {"relaydock", {"--socket", "--screenshot", "--automation"}},
+        {"relaydock", {"--socket", "--screenshot", "--automation", "--background"}},
         {"share-client",
          {"--socket", "--name", "--meta", "--data-option", "--media", "--write-seconds",
           "--cancel-after", "--timeout", "--interaction", "--no-open"}},
