@@ -90,7 +90,30 @@ void QVDesktopNotifier::flush() {
         }
         if (!placed) groups.append({event});
     }
-    for (const auto& group : groups) send(group);
+    withCapabilities([this, groups] {
+        for (const auto& group : groups) send(group);
+    });
+}
+
+void QVDesktopNotifier::withCapabilities(std::function<void()> then) {
+    if (bodyMarkup_ || !bus_.isConnected()) {
+        then();
+        return;
+    }
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
+        QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, then](QDBusPendingCallWatcher* done) {
+                done->deleteLater();
+                const QDBusPendingReply<QStringList> reply = *done;
+                // Without an answer it is asked again next time; the
+                // notification itself reports a missing service.
+                if (!reply.isError())
+                    bodyMarkup_ = reply.value().contains(QStringLiteral("body-markup"));
+                then();
+            });
 }
 
 void QVDesktopNotifier::send(const QList<Event>& events) {
@@ -131,7 +154,8 @@ void QVDesktopNotifier::notify(const QString& summary, const QString& body, bool
     hints.insert(QStringLiteral("desktop-entry"), appID);
     hints.insert(QStringLiteral("category"),
                  error ? QStringLiteral("transfer.error") : QStringLiteral("transfer.complete"));
-    call << QStringLiteral("Relaydock") << uint(0) << appID << summary << body
+    const QString text = bodyMarkup_.value_or(false) ? body.toHtmlEscaped() : body;
+    call << QStringLiteral("Relaydock") << uint(0) << appID << summary << text
          << QStringList{QStringLiteral("default"), localized("notification.action.show")} << hints
          << int(-1);
     // Never waited for: the answer (the notification's ID) comes back later.

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <optional>
 
 #include "export/QVExportItemManager.h"
 #include "ui/QVExportActivity.h"
@@ -66,6 +67,9 @@ class QVDesktopNotifier : public QObject {
         QString detail;  // the destination, or the error text of the row
     };
     void send(const QList<Event>& events);
+    // Asks the service once what it supports (whether bodies are markup,
+    // so names with "&" or "<" must be escaped), then runs then().
+    void withCapabilities(std::function<void()> then);
     void notify(const QString& summary, const QString& body, bool error,
                 const QList<std::weak_ptr<QVExportItem>>& items);
     void logOnce(const QString& message);
@@ -73,6 +77,7 @@ class QVDesktopNotifier : public QObject {
     QDBusConnection bus_;
     bool enabled_ = true;
     bool logged_ = false;
+    std::optional<bool> bodyMarkup_;
     std::function<bool()> windowActive_;
     QList<Event> pending_;
     QTimer foldTimer_;

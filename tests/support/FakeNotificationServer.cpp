@@ -37,7 +37,7 @@ void FakeNotificationServer::CloseNotification(uint id) {
 }
 
 QStringList FakeNotificationServer::GetCapabilities() {
-    return {QStringLiteral("actions"), QStringLiteral("body")};
+    return capabilities_;
 }
 
 void FakeNotificationServer::click(uint id) {

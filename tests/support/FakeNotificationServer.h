@@ -31,6 +31,7 @@ class FakeNotificationServer : public QObject {
     bool isRegistered() const { return registered_; }
 
     QList<Call> calls() const { return calls_; }
+    void setCapabilities(const QStringList& capabilities) { capabilities_ = capabilities; }
     // What a click on the notification's body sends.
     void click(uint id);
 
@@ -50,4 +51,5 @@ class FakeNotificationServer : public QObject {
     bool registered_ = false;
     QList<Call> calls_;
     uint nextId_ = 1;
+    QStringList capabilities_{QStringLiteral("actions"), QStringLiteral("body")};
 };
