@@ -251,18 +251,39 @@ TEST_F(CrashSafetyE2E, KilledBeforeUploadsWereConfirmedRegistersEachFileOnce) {
     // One share whose confirmations the service refused, one whose
     // confirmations are still on their way when the agent dies: both were
     // created at the service and must only be confirmed after the restart.
+    // A long list makes each save slow, so a confirmation sent before its
+    // asset ID was saved is caught.
+    QVariantList earlier;
+    for (int i = 0; i < 3000; ++i)
+        earlier << QVariantMap{{"name", QStringLiteral("Earlier %1").arg(i)},
+                               {"library", "demo"},
+                               {"project", "documentary-interviews"},
+                               {"projectname", "Interviews"},
+                               {"original", work->filePath(QStringLiteral("e%1.mov").arg(i))},
+                               {"fcpxml", work->filePath(QStringLiteral("e%1.fcpxml").arg(i))},
+                               {"assetid", QString::number(i + 1)},
+                               {"exportstatus", qint64(QVExportStatusCompleted)},
+                               {"fcpxmlstatus", qint64(QVExportStatusCompleted)},
+                               {"fcpxmlonly", false},
+                               {"importtype", 1}};
+    ASSERT_TRUE(agent->quit());
+    ASSERT_TRUE(PropertyList::writeFile(listFile(), earlier));
+    ASSERT_TRUE(restartAgent());
     ASSERT_TRUE(service->setFault("upload", "error", "9"));
     ASSERT_EQ(share("Refused").exitCode, 0);
     ASSERT_TRUE(waitForItem("Refused", [](const QVariantMap& item) {
         return bothSides(item, QVExportStatusUpdateFailed);
     }));
     ASSERT_TRUE(service->setFault("upload", "delay", "15000"));
+    const int refusedUploads = service->requests("upload").count;
     ASSERT_EQ(share("Held").exitCode, 0);
-    ASSERT_TRUE(waitForItem("Held", [](const QVariantMap& item) {
-        return movieStatus(item) == QVExportStatusUploading && item.contains("movieassetid") &&
-               item.contains("fcpxmlassetid");
-    }));
+    // Killed the moment both confirmations have reached the service: the
+    // asset IDs they name must already be on disk.
+    ASSERT_TRUE(waitUntil([&] { return service->requests("upload").count >= refusedUploads + 2; }));
     agent->kill();
+    const QVariantMap held = storedItem("Held");
+    EXPECT_TRUE(held.contains("movieassetid") && held.contains("fcpxmlassetid"))
+        << "confirmed before the asset IDs were saved";
     ASSERT_TRUE(service->clearFault("upload"));
     const int creates = service->requests("create").count;
     EXPECT_EQ(creates, 4);
