@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "export/QVExportItem.h"
+#include "export/QVExportItemManager.h"
 #include "platform/Dispatch.h"
 #include "upload/QVUploadManager.h"
 
@@ -92,29 +93,29 @@ void run(const Side& side, const ItemPtr& item, const ItemBlock& updateBlock,
         item->library(), item->project(), path, metas,
         [side, item, updateBlock, completion](bool success, const QString& assetID,
                                               const QVErrorOpt&) {
-            // This answer arrives on the main thread, where the update block
-            // only queues its save. On a pool thread the save of the new
-            // asset ID lands before the confirmation leaves: an agent that
-            // dies after confirming must find the ID at its next launch, or
-            // it registers the file a second time.
-            Dispatch::global([side, item, updateBlock, completion, success, assetID] {
-                if (!success) {
-                    ((*item).*side.setStatus)(QVExportStatusCreateFailed);
-                    call(updateBlock, item);
-                    call(completion, item);
-                    return;
-                }
-                item->setAssetID(assetID);
-                ((*item).*side.setAssetID)(assetID);
-                if (side.xml) {
-                    // The FCPXML side reports the new asset ID while its
-                    // status still says "creating".
-                    call(updateBlock, item);
-                    ((*item).*side.setStatus)(QVExportStatusUploading);
-                } else {
-                    ((*item).*side.setStatus)(QVExportStatusUploading);
-                    call(updateBlock, item);
-                }
+            if (!success) {
+                ((*item).*side.setStatus)(QVExportStatusCreateFailed);
+                call(updateBlock, item);
+                call(completion, item);
+                return;
+            }
+            item->setAssetID(assetID);
+            ((*item).*side.setAssetID)(assetID);
+            if (side.xml) {
+                // The FCPXML side reports the new asset ID while its status
+                // still says "creating".
+                call(updateBlock, item);
+                ((*item).*side.setStatus)(QVExportStatusUploading);
+            } else {
+                ((*item).*side.setStatus)(QVExportStatusUploading);
+                call(updateBlock, item);
+            }
+            // This answer runs on the main thread, where the update block
+            // only queues its save. The confirmation leaves once the new
+            // asset ID is on disk: an agent that dies after confirming must
+            // find the ID at its next launch, or it registers the file twice.
+            Dispatch::global([side, item, assetID, updateBlock, completion] {
+                QVExportItemManager::sharedManager().save();
                 confirm(side, item, assetID, updateBlock, completion);
             });
         });
