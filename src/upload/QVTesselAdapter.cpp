@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "export/QVExportItem.h"
+#include "export/QVExportItemManager.h"
 #include "platform/Dispatch.h"
 #include "upload/QVUploadManager.h"
 
@@ -109,7 +110,14 @@ void run(const Side& side, const ItemPtr& item, const ItemBlock& updateBlock,
                 ((*item).*side.setStatus)(QVExportStatusUploading);
                 call(updateBlock, item);
             }
-            confirm(side, item, assetID, updateBlock, completion);
+            // This answer runs on the main thread, where the update block
+            // only queues its save. The confirmation leaves once the new
+            // asset ID is on disk: an agent that dies after confirming must
+            // find the ID at its next launch, or it registers the file twice.
+            Dispatch::global([side, item, assetID, updateBlock, completion] {
+                QVExportItemManager::sharedManager().save();
+                confirm(side, item, assetID, updateBlock, completion);
+            });
         });
 }
 

@@ -52,13 +52,12 @@ TEST_F(LaunchE2E, KilledAfterTheMakeTheItemIsResumedAtTheNextLaunch) {
     ASSERT_EQ(run.exitCode, 0);
     ASSERT_TRUE(waitForItem("Interrupted", [](const QVariantMap&) { return true; }));
     agent->kill();
-    EXPECT_LT(storedItem("Interrupted").value("exportstatus").toLongLong(), 2);
+    EXPECT_LT(movieStatus(storedItem("Interrupted")), QVExportStatusCompleted);
     EXPECT_TRUE(assetsNamed("Interrupted").isEmpty());
 
     ASSERT_TRUE(restartAgent(false));
     ASSERT_TRUE(waitForItem("Interrupted", [](const QVariantMap& item) {
-        return item.value("exportstatus").toLongLong() == 2 &&
-               item.value("fcpxmlstatus").toLongLong() == 2 && item.contains("thumbnail");
+        return bothSides(item, QVExportStatusCompleted) && item.contains("thumbnail");
     }));
     EXPECT_EQ(assetsNamed("Interrupted").size(), 2);
 }

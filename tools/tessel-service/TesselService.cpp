@@ -114,13 +114,14 @@ void TesselService::serve(const QString& endpoint, const httplib::Request& reque
         entry.headers.insert(key, previous.isEmpty() ? qs(value) : previous + ", " + qs(value));
     }
     entry.body = QByteArray::fromStdString(request.body);
-    log_.record(endpoint, std::move(entry));
+    const quint64 sequence = log_.record(endpoint, std::move(entry));
 
     const auto fault = faults_.take(endpoint);
     if (fault && Reply::sendReplacement(response, *fault)) return;
     if (fault && fault->kind == QLatin1String("delay"))
         std::this_thread::sleep_for(std::chrono::milliseconds(fault->arg.toInt()));
     handler(request).send(response, fault);
+    log_.answered(endpoint, sequence);
 }
 
 bool TesselService::isLocalUser(const httplib::Request& request) const {

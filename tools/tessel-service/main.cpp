@@ -154,6 +154,13 @@ int main(int argc, char** argv) {
     for (const QString& address : options.bind) {
         auto server = std::make_unique<httplib::Server>();
         server->new_task_queue = [] { return new httplib::ThreadPool(32); };
+        // httplib writes an answer's headers and body in two writes; without
+        // TCP_NODELAY the body waits for the client's delayed acknowledgement
+        // of the headers (about 40 ms) on every kept-alive request.
+        server->set_tcp_nodelay(true);
+        // httplib closes a kept-alive connection after 5 requests by
+        // default, fewer than one share makes; a real server allows far more.
+        server->set_keep_alive_max_count(1000);
         const std::string host = address.toStdString();
         if (port == 0) {
             port = server->bind_to_any_port(host);
