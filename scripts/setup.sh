@@ -12,7 +12,8 @@ packages=(
   libglib2.0-dev
   libcpp-httplib-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  ffmpeg xvfb xdotool python3 clang-format shared-mime-info
+  ffmpeg xvfb xdotool openbox x11-apps imagemagick python3 clang-format shared-mime-info
+  desktop-file-utils appstream poppler-utils dpkg-dev fonts-dejavu-core dbus
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -25,6 +26,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
+[ "${RELAYDOCK_SETUP_PACKAGES_ONLY:-0}" = 1 ] && exit 0
 
 build_dir="${RELAYDOCK_BUILD_DIR:-build}"
 cmake_args=(-G Ninja -S . -B "$build_dir")

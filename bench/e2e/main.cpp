@@ -1,15 +1,25 @@
 // bench_e2e: with 1,000 finished items already in the export list, times
 // over 50 shares (a) the create command from make to reply and (b) the
 // finish step from the open-files event to the item's status 2, against a
-// floor measured in the same run: one bare loopback request to the service
-// plus one save of the same export list. Prints medians and ratios.
+// floor measured in the same run: the service requests the agent made for
+// one share (from the service's request log), replayed by a minimal client
+// on one kept-alive connection, plus one save of the same list with fsync.
+// Prints every figure and ratio, the requests seen per share, where the
+// time of a share goes (the agent, the service, the list saves), and two
+// checks for the Nagle/delayed-ACK stall: the service on a kept-alive
+// connection, and the agent's HTTP client against a server that never sets
+// TCP_NODELAY.
 //
 //   bench_e2e [--shares N] [--items N]
+//   BENCH_AGENT_LOG=FILE keeps the agent's log; BENCH_AGENT_WRAPPER=COMMAND
+//   runs the agent under a profiler or tracer.
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <map>
 #include <memory>
 
 #include <QApplication>
@@ -17,12 +27,18 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QThread>
 #include <QUrl>
 
+#include "KeptAliveClient.h"
+#include "PhaseBreakdown.h"
+#include "PlainHttpServer.h"
+#include "SaveWatcher.h"
+#include "ServiceReplay.h"
 #include "appleevents/AECodes.h"
 #include "appleevents/AppleEventClient.h"
 #include "appleevents/UserDefinedRecord.h"
@@ -31,7 +47,9 @@
 #include "library/QVPreferenceManager.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "service/QVNetworkThread.h"
 #include "service/QVTesselUtil.h"
+#include "support/ProcessSockets.h"
 #include "support/TempHome.h"
 #include "support/TesselServiceProcess.h"
 
@@ -40,10 +58,17 @@ using namespace AECodes;
 namespace {
 
 double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    return PhaseBreakdown::median(std::move(v));
+}
+
+qint64 nowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+double ms(qint64 us) {
+    return double(us) / 1000.0;
 }
 
 [[noreturn]] void fail(const QString& why) {
@@ -107,22 +132,13 @@ AEDesc send(AppleEventClient& client, const AEDesc& event) {
     return AppleEventClient::result(*reply).value_or(AEDesc());
 }
 
-// The list file changes by atomic rename; only a new file is parsed.
-struct ListWatcher {
+// The item's statuses in the list file, parsed only when a save landed.
+struct ListReader {
     QString path;
-    ino_t inode = 0;
-    qint64 mtime = -1;
     QVariantList items;
-    bool changed() {
-        struct stat st {};
-        if (::stat(path.toLocal8Bit().constData(), &st) != 0) return false;
-        const qint64 m = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        if (st.st_ino == inode && m == mtime) return false;
-        inode = st.st_ino;
-        mtime = m;
+    void read() {
         const auto root = PropertyList::readFile(path);
         if (root) items = root->toList();
-        return true;
     }
     qint64 status(const QString& name, const char* key) const {
         for (const auto& v : items) {
@@ -133,14 +149,59 @@ struct ListWatcher {
     }
 };
 
-double bareRequest(int port) {
+// Client-side moments of one share (system clock, microseconds).
+struct ShareTimes {
+    qint64 makeSent = 0, makeReplied = 0, openSent = 0, done = 0;
+};
+
+// The agent's own HTTP client (Qt Network on its network thread) sending
+// POSTs with a body over one kept-alive connection to a server that never
+// sets TCP_NODELAY; answers the median per request and whether the
+// client's socket has TCP_NODELAY.
+std::pair<double, QString> agentClientProbe(int count) {
+    PlainHttpServer server;
+    if (server.port() == 0) fail("cannot start the plain server");
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/probe").arg(server.port())));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    const QByteArray body = "{\"items\":[{\"name\":\"" + QByteArray(300, 'x') + "\"}]}";
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer t;
+        t.start();
+        const auto response = QVNetworkThread::shared().sendAndWait(request, "POST", body, 10000);
+        if (response.error || response.statusCode != 200) fail("probe POST failed");
+        times.push_back(t.nsecsElapsed() / 1e6);
+    }
+    QString error;
+    const auto sockets = ProcessSockets::connections(::getpid(), server.port(), &error);
+    QString noDelay = error.isEmpty() ? QStringLiteral("unknown") : error;
+    for (const auto& s : sockets) noDelay = s.noDelay ? "set" : "not set";
+    QVNetworkThread::shared().clearConnectionCache();
+    return {median(times), noDelay};
+}
+
+double keptAliveSystemRequest(const TesselServiceProcess& service, int count) {
+    KeptAliveClient client;
+    if (!client.connectTo(service.address(), quint16(service.port())))
+        fail("service not reachable");
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer t;
+        t.start();
+        if (!client.exchange("GET", "/tessel/system?id=BENCH", {{"Host", "127.0.0.1"}}, {}))
+            fail("kept-alive request failed");
+        times.push_back(t.nsecsElapsed() / 1e6);
+    }
+    return median(times);
+}
+
+double newConnectionSystemRequest(const TesselServiceProcess& service) {
     QElapsedTimer t;
     t.start();
-    QTcpSocket socket;
-    socket.connectToHost("127.0.0.1", quint16(port));
-    if (!socket.waitForConnected(5000)) fail("service not reachable");
-    socket.write("GET /tessel/system?id=BENCH HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
-    while (socket.waitForReadyRead(5000)) socket.readAll();
+    KeptAliveClient client;
+    if (!client.connectTo(service.address(), quint16(service.port())) ||
+        !client.exchange("GET", "/tessel/system?id=BENCH", {{"Host", "127.0.0.1"}}, {}))
+        fail("request on a new connection failed");
     return t.nsecsElapsed() / 1e6;
 }
 
@@ -206,7 +267,11 @@ int main(int argc, char** argv) {
     env.insert("RELAYDOCK_ALERT_AUTO_ANSWER", "1");
     agent.setProcessEnvironment(env);
     agent.setStandardErrorFile(log);
-    agent.start(RELAYDOCK_BIN_DIR "/relaydock", {"--socket", socket});
+    QStringList command =
+        qEnvironmentVariable("BENCH_AGENT_WRAPPER").split(' ', Qt::SkipEmptyParts);
+    command << RELAYDOCK_BIN_DIR "/relaydock"
+            << "--socket" << socket;
+    agent.start(command.takeFirst(), command);
     if (!agent.waitForStarted(10000)) fail("relaydock did not start");
     QElapsedTimer wait;
     wait.start();
@@ -225,15 +290,17 @@ int main(int argc, char** argv) {
 
     AppleEventClient client;
     if (!client.connectToServer(socket, 5000)) fail("cannot connect to the agent");
-    ListWatcher watcher;
-    watcher.path = listFile;
-    std::vector<double> makeMs, finishMs;
+    SaveWatcher saves(listFile);
+    if (!saves.isValid()) fail("cannot watch the export list");
+    ListReader reader{listFile, {}};
+    if (!service.clearRequests()) fail("cannot clear the request log");
+    std::vector<ShareTimes> times;
     for (int n = 0; n < shares; ++n) {
         const QString name = QString("Bench share %1").arg(n);
-        QElapsedTimer t;
-        t.start();
+        ShareTimes share;
+        share.makeSent = nowUs();
         const AEDesc asset = send(client, makeEvent(name));
-        makeMs.push_back(t.nsecsElapsed() / 1e6);
+        share.makeReplied = nowUs();
         const AEDesc info = send(client, getEvent(asset, fourCC("locn")));
         const QString folder =
             info.descriptorForKeyword(fourCC("asfd"))->fileURLValue().toLocalFile();
@@ -246,23 +313,75 @@ int main(int argc, char** argv) {
         if (!x.open(QIODevice::WriteOnly) || x.write("<fcpxml version=\"1.10\"/>\n") < 0)
             fail("write " + xml);
         x.close();
-        t.restart();
+        share.openSent = nowUs();
         send(client, openEvent({mov, xml}));
+        size_t seen = 0;
         for (;;) {
-            if (watcher.changed() && watcher.status(name, "exportstatus") == 2 &&
-                watcher.status(name, "fcpxmlstatus") == 2)
-                break;
-            const qint64 s = watcher.status(name, "exportstatus");
-            if (s == 6 || s == 7) fail(QString("%1 ended in status %2").arg(name).arg(s));
-            if (t.elapsed() > 60000) fail(name + " did not complete:\n" + agentLog());
-            QThread::usleep(500);
+            // Only a save that landed can change what the file says.
+            const size_t landed = saves.savesBetween(share.openSent, nowUs()).size();
+            if (landed != seen) {
+                seen = landed;
+                reader.read();
+                if (reader.status(name, "exportstatus") == 2 &&
+                    reader.status(name, "fcpxmlstatus") == 2)
+                    break;
+                const qint64 s = reader.status(name, "exportstatus");
+                if (s == 6 || s == 7) fail(QString("%1 ended in status %2").arg(name).arg(s));
+            }
+            if (ms(nowUs() - share.openSent) > 60000)
+                fail(name + " did not complete:\n" + agentLog());
+            QThread::usleep(200);
         }
-        finishMs.push_back(t.nsecsElapsed() / 1e6);
+        // The moment the save that said so landed, not when we read it.
+        share.done = saves.savesBetween(share.openSent, nowUs()).back().landedUs;
+        times.push_back(share);
     }
     client.sendAndWait(AEDesc::appleEvent(kCoreEventClass, kAEQuitApplication), 5000);
     agent.waitForFinished(15000);
 
-    // The floor: one bare request, and one save of the list as it now is.
+    // The service's log: every request, each placed in the share and the
+    // phase it arrived in.
+    std::vector<ServiceReplay::Logged> logged;
+    const auto all = service.allRequests();
+    for (auto it = all.begin(); it != all.end(); ++it)
+        if (!it.key().startsWith("assets"))
+            for (const auto& r : it.value().list) logged.push_back({it.key(), r});
+    std::sort(logged.begin(), logged.end(),
+              [](const ServiceReplay::Logged& a, const ServiceReplay::Logged& b) {
+                  return a.request.sequence < b.request.sequence;
+              });
+    std::map<QString, int> perEndpoint;
+    std::map<QString, std::vector<double>> answering;
+    for (const ServiceReplay::Logged& l : logged) {
+        const QString key = l.request.method + ' ' + l.endpoint;
+        ++perEndpoint[key];
+        if (l.request.answeredUs > 0)
+            answering[key].push_back(ms(l.request.answeredUs - l.request.receivedUs));
+    }
+    PhaseBreakdown make, finish;
+    std::vector<const ServiceReplay::Logged*> lastMake, lastOpen;
+    int outside = 0;
+    for (size_t n = 0; n < times.size(); ++n) {
+        const ShareTimes& t = times[n];
+        std::vector<const ServiceReplay::Logged*> makePhase, openPhase;
+        for (const ServiceReplay::Logged& l : logged) {
+            const qint64 at = l.request.receivedUs;
+            if (at >= t.makeSent && at <= t.makeReplied)
+                makePhase.push_back(&l);
+            else if (at >= t.openSent && at <= t.done)
+                openPhase.push_back(&l);
+            else if (at >= t.makeSent && (n + 1 == times.size() || at < times[n + 1].makeSent))
+                ++outside;
+        }
+        make.add(t.makeSent, t.makeReplied, makePhase,
+                 saves.savesBetween(t.makeSent, t.makeReplied));
+        finish.add(t.openSent, t.done, openPhase, saves.savesBetween(t.openSent, t.done));
+        lastMake = makePhase;
+        lastOpen = openPhase;
+    }
+
+    // The floor: the last share's requests replayed on one kept-alive
+    // connection, and one save of the list as it now is.
     bool loaded = false;
     QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
         [&loaded](const QVLibraryList&) { loaded = true; });
@@ -271,24 +390,75 @@ int main(int argc, char** argv) {
     QFile::copy(listFile, floorDir.filePath("assets.plist"));
     QVExportItemManager manager(floorDir.path(), floorDir.filePath("Caches"));
     if (!manager.loadExportItems() || manager.count() < prefill) fail("floor list did not load");
-    std::vector<double> floorMs;
+    std::vector<const ServiceReplay::Logged*> lastShare = lastMake;
+    lastShare.insert(lastShare.end(), lastOpen.begin(), lastOpen.end());
+    KeptAliveClient replayClient;
+    if (!replayClient.connectTo(service.address(), quint16(service.port())))
+        fail("service not reachable");
+    std::vector<double> requestMs, makeRequestMs, saveMs, floorMs;
     for (int n = 0; n < shares; ++n) {
-        const double request = bareRequest(service.port());
         QElapsedTimer t;
         t.start();
+        if (const QString e = ServiceReplay::replay(replayClient, lastMake); !e.isEmpty())
+            fail("replay: " + e);
+        const double makeRequests = t.nsecsElapsed() / 1e6;
+        if (const QString e = ServiceReplay::replay(replayClient, lastOpen); !e.isEmpty())
+            fail("replay: " + e);
+        const double requests = t.nsecsElapsed() / 1e6;
+        t.restart();
         if (!manager.save()) fail("floor save failed");
-        floorMs.push_back(request + t.nsecsElapsed() / 1e6);
+        const double save = t.nsecsElapsed() / 1e6;
+        makeRequestMs.push_back(makeRequests);
+        requestMs.push_back(requests);
+        saveMs.push_back(save);
+        floorMs.push_back(requests + save);
     }
 
+    const double keptAlive = keptAliveSystemRequest(service, shares);
+    std::vector<double> fresh;
+    for (int n = 0; n < shares; ++n) fresh.push_back(newConnectionSystemRequest(service));
+    const auto [clientMs, clientNoDelay] = agentClientProbe(shares);
+
+    std::vector<double> makeMs, finishMs;
+    for (const ShareTimes& t : times) {
+        makeMs.push_back(ms(t.makeReplied - t.makeSent));
+        finishMs.push_back(ms(t.done - t.openSent));
+    }
     const double floor = median(floorMs);
-    const double make = median(makeMs);
-    const double finish = median(finishMs);
+    const double makeMedian = median(makeMs);
+    const double finishMedian = median(finishMs);
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0; };
     std::printf("bench_e2e: %d shares, %lld items in the list\n", shares,
                 static_cast<long long>(manager.count()));
-    std::printf("  floor (bare request + list save)  median %8.2f ms\n", floor);
-    std::printf("  make -> reply                      median %8.2f ms  ratio %6.2f\n", make,
-                floor > 0 ? make / floor : 0);
-    std::printf("  open files -> status 2             median %8.2f ms  ratio %6.2f\n", finish,
-                floor > 0 ? finish / floor : 0);
+    std::printf("requests per share (service log): ");
+    bool first = true;
+    for (const auto& [endpoint, count] : perEndpoint) {
+        std::printf("%s%s %.2f (service %.2f ms each)", first ? "" : ", ", qPrintable(endpoint),
+                    double(count) / shares, median(answering[endpoint]));
+        first = false;
+    }
+    std::printf("\n  make -> reply:          %s\n", qPrintable(ServiceReplay::describe(lastMake)));
+    std::printf("  open files -> status 2: %s\n", qPrintable(ServiceReplay::describe(lastOpen)));
+    std::printf("  outside both phases:    %d request(s) in all\n", outside);
+    std::printf("floor (replay of one share's requests, kept alive, + one list save)\n");
+    std::printf("  make requests replayed             median %8.2f ms\n", median(makeRequestMs));
+    std::printf("  all requests replayed              median %8.2f ms\n", median(requestMs));
+    std::printf("  list save with fsync               median %8.2f ms\n", median(saveMs));
+    std::printf("  floor                              median %8.2f ms\n", floor);
+    std::printf("shares\n");
+    std::printf("  make -> reply                      median %8.2f ms  ratio %6.2f\n", makeMedian,
+                ratio(makeMedian, floor));
+    std::printf("  open files -> status 2             median %8.2f ms  ratio %6.2f\n", finishMedian,
+                ratio(finishMedian, floor));
+    std::printf("where a share's time goes (medians per share)\n");
+    make.print("make -> reply", makeMedian);
+    finish.print("open files -> status 2", finishMedian);
+    std::printf("stall checks\n");
+    std::printf("  service GET, kept-alive connection  median %8.2f ms\n", keptAlive);
+    std::printf("  service GET, new connection         median %8.2f ms\n", median(fresh));
+    std::printf(
+        "  agent client POST to a server without TCP_NODELAY, kept alive  median %8.2f ms "
+        "(client TCP_NODELAY %s)\n",
+        clientMs, qPrintable(clientNoDelay));
     return 0;
 }

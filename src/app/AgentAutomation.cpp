@@ -4,11 +4,18 @@
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QWidget>
 
@@ -20,6 +27,8 @@
 #include "platform/QVLog.h"
 #include "ui/FCPXWindowController.h"
 #include "ui/QVAlertBox.h"
+#include "ui/kit/QVLumoMenu.h"
+#include "ui/kit/QVLumoWindow.h"
 
 namespace {
 
@@ -38,7 +47,97 @@ std::shared_ptr<QVExportItem> itemWithPath(const QString& path) {
     return nullptr;
 }
 
+// A row's text: views whose cells draw themselves answer it as a tool tip or
+// for accessibility only.
+bool rowHasText(const QModelIndex& index, const QString& text) {
+    for (int role : {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::AccessibleTextRole)})
+        if (index.data(role).toString() == text) return true;
+    return false;
+}
+
+QModelIndex findRow(const QAbstractItemModel* model, const QModelIndex& parent,
+                    const QString& text) {
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex index = model->index(row, 0, parent);
+        if (rowHasText(index, text)) return index;
+        const QModelIndex inner = findRow(model, index, text);
+        if (inner.isValid()) return inner;
+    }
+    return {};
+}
+
+std::optional<QRect> actionRect(QWidget* widget, const QString& text) {
+    const auto matches = [&text](const QAction* action) {
+        return QString(action->text()).remove(QLatin1Char('&')) == text ||
+               QVLumoMenu::actionName(action) == text;
+    };
+    for (QAction* action : widget->actions()) {
+        if (!action->isVisible() || !matches(action)) continue;
+        QRect local;
+        if (auto* menu = qobject_cast<QMenu*>(widget)) local = menu->actionGeometry(action);
+        if (auto* bar = qobject_cast<QMenuBar*>(widget)) local = bar->actionGeometry(action);
+        if (!local.isEmpty()) return QRect(widget->mapToGlobal(local.topLeft()), local.size());
+    }
+    return std::nullopt;
+}
+
+// The part of widget the suffix names, in screen coordinates.
+std::optional<QRect> partRect(QWidget* widget, QChar kind, const QString& text) {
+    if (kind == QLatin1Char('@')) return actionRect(widget, text);
+    auto* view = qobject_cast<QAbstractItemView*>(widget);
+    if (kind != QLatin1Char('#')) return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    if (!view || !view->model()) return std::nullopt;
+    const QModelIndex index = findRow(view->model(), {}, text);
+    if (!index.isValid()) return std::nullopt;
+    view->scrollTo(index);
+    const QRect local = view->visualRect(index);
+    if (local.isEmpty()) return std::nullopt;
+    return QRect(view->viewport()->mapToGlobal(local.topLeft()), local.size());
+}
+
 }  // namespace
+
+bool AgentAutomation::locate(const QString& locator, QRect* rect, quint64* windowId) {
+    QString name = locator;
+    QString windowName;
+    QChar kind;
+    QString part;
+    const int mark = int(name.indexOf(QRegularExpression(QStringLiteral("[#@]"))));
+    if (mark >= 0) {
+        kind = name.at(mark);
+        part = name.mid(mark + 1);
+        name.truncate(mark);
+    }
+    const int slash = int(name.indexOf(QLatin1Char('/')));
+    if (slash >= 0) {
+        windowName = name.left(slash);
+        name = name.mid(slash + 1);
+    }
+    QWidget* main = QVLumoWindow::mainWindow();
+    const auto isNamed = [&](QWidget* widget) -> bool {
+        if (name == QLatin1String("mainWindow")) return widget == main;
+        if (!name.isEmpty()) return widget->objectName() == name;
+        if (kind == QLatin1Char('@'))
+            return qobject_cast<QMenu*>(widget) || qobject_cast<QMenuBar*>(widget);
+        return qobject_cast<QAbstractItemView*>(widget) != nullptr;
+    };
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) continue;
+        if (!windowName.isEmpty() && top->objectName() != windowName) continue;
+        QList<QWidget*> candidates{top};
+        candidates += top->findChildren<QWidget*>();
+        for (QWidget* widget : candidates) {
+            if (!widget->isVisible() || widget->window() != top) continue;
+            if (!isNamed(widget)) continue;
+            if (const auto found = partRect(widget, kind, part)) {
+                *rect = *found;
+                *windowId = quint64(top->winId());
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 AgentAutomation::AgentAutomation(QObject* parent) : QObject(parent) {}
 
@@ -109,20 +208,39 @@ void AgentAutomation::handleEvent(const AEDesc& event,
     const QString path = direct ? direct->stringValue() : QString();
     if (path.isEmpty()) return reply(ScriptingRuntime::errorReply(errAEParamMissed));
     const AEDesc answer = AEDesc::appleEvent(kCoreEventClass, kAEAnswer);
+    if (event.eventID() == kWhere) {
+        QRect rect;
+        quint64 windowId = 0;
+        if (!locate(path, &rect, &windowId))
+            return reply(ScriptingRuntime::errorReply(errAENoSuchObject));
+        AEDesc found = answer;
+        found.setParamDescriptor(AEDesc::unicodeText(QStringLiteral("%1 %2 %3 %4 %5")
+                                                         .arg(rect.x())
+                                                         .arg(rect.y())
+                                                         .arg(rect.width())
+                                                         .arg(rect.height())
+                                                         .arg(windowId)),
+                                 keyDirectObject);
+        return reply(found);
+    }
     if (event.eventID() == kSnap) {
         if (!saveScreenshot(path)) return reply(ScriptingRuntime::errorReply(errAEEventFailed));
         return reply(answer);
     }
+    const auto controller = AppDelegate::currentWindowController();
+    if (event.eventID() == kClick) {
+        // The direct object names a button of the main window.
+        QWidget* window = controller ? controller->window() : nullptr;
+        auto* button = window ? window->findChild<QAbstractButton*>(path) : nullptr;
+        if (!button) return reply(ScriptingRuntime::errorReply(errAENoSuchObject));
+        button->click();
+        return reply(answer);
+    }
     if (event.eventID() != kRetry) return reply(ScriptingRuntime::errorReply(errAEEventNotHandled));
     const auto item = itemWithPath(path);
-    const auto controller = AppDelegate::currentWindowController();
     if (!item || !controller) return reply(ScriptingRuntime::errorReply(errAENoSuchObject));
     // The same choice the list's retry command makes.
-    if (item->exportStatus() == QVExportStatusCreateFailed)
-        controller->retryExportForCreating(item);
-    else if (item->exportStatus() == QVExportStatusUpdateFailed)
-        controller->retryExportForUpdating(item);
-    else
+    if (!controller->retryExportItem(item))
         return reply(ScriptingRuntime::errorReply(errAEEventFailed));
     reply(answer);
 }

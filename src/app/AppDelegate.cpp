@@ -13,7 +13,10 @@
 #include "FCPX/FCPXDocumentController.h"
 #include "export/QVExportItem.h"
 #include "export/QVExportItemManager.h"
+#include "export/QVFileDetector.h"
 #include "library/QVLibraryManager.h"
+#include "library/QVPreferenceManager.h"
+#include "platform/Autostart.h"
 #include "platform/Dispatch.h"
 #include "platform/Localization.h"
 #include "platform/NotificationCenter.h"
@@ -22,6 +25,11 @@
 #include "ui/FCPXWindowController.h"
 #include "ui/QVAboutPanel.h"
 #include "ui/QVAlertBox.h"
+#include "ui/QVDesktopNotifier.h"
+#include "ui/QVExportActivity.h"
+#include "ui/QVExportListModel.h"
+#include "ui/QVExportListView.h"
+#include "ui/QVStatusIcon.h"
 #include "ui/QVTesselImportPanel.h"
 #include "upload/QVTesselAdapter.h"
 #include "upload/QVUploadManager.h"
@@ -35,9 +43,27 @@ std::shared_ptr<QVExportItem> itemForPath(const QString& path) {
     return manager.exportItemWithOriginalPath(path);
 }
 
+QString localized(const char* key) {
+    return Localization::localizedString(QString::fromLatin1(key));
+}
+
 }  // namespace
 
 AppDelegate::AppDelegate() {
+    startAtLoginAction_ = new QAction(localized("menuitem.start.at.login"), this);
+    startAtLoginAction_->setCheckable(true);
+    startAtLoginAction_->setChecked(Autostart::isEnabled());
+    connect(startAtLoginAction_, &QAction::toggled, this, [this](bool on) {
+        // The entry is the setting: what could not be written stays off.
+        if (!Autostart::setEnabled(on)) startAtLoginAction_->setChecked(Autostart::isEnabled());
+    });
+    notificationsAction_ = new QAction(localized("menuitem.notifications"), this);
+    notificationsAction_->setCheckable(true);
+    notificationsAction_->setChecked(QVPreferenceManager::sharedManager().notificationsEnabled());
+    connect(notificationsAction_, &QAction::toggled, this, [this](bool on) {
+        QVPreferenceManager::sharedManager().setNotificationsEnabled(on);
+        if (notifier_) notifier_->setEnabled(on);
+    });
     QPointer<AppDelegate> guard(this);
     QVTesselImportPanel::setLibraryLoadedProvider(
         [guard] { return guard && guard->libraryLoaded_; });
@@ -54,9 +80,17 @@ std::shared_ptr<FCPXWindowController> AppDelegate::currentWindowController() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    FCPXDocumentController::sharedDocumentController()->newDocument();
+    auto* documents = FCPXDocumentController::sharedDocumentController();
+    if (!startInBackground_) {
+        documents->newDocument();
+    } else if (documents->documents().isEmpty()) {
+        QString error;
+        documents->openUntitledDocumentAndDisplay(false, &error);
+        QVLog::log(QStringLiteral("Started in the background: window hidden"));
+    }
     if (auto controller = currentWindowController()) setWindow(controller->window());
     installMenus();
+    installDesktopIntegration();
     // Only the credentials matter here; the libraries' own loads report
     // what the service refuses.
     QVUploadManager::sharedManager().syncTessel();
@@ -183,11 +217,73 @@ void AppDelegate::installMenus() {
     QMenu* application = main->menuBar()->addMenu(QStringLiteral("&Relaydock"));
     application->addAction(QStringLiteral("About Relaydock"), this, [this] { aboutAction(); });
     application->addSeparator();
+    application->addAction(startAtLoginAction_);
+    application->addAction(notificationsAction_);
+    application->addSeparator();
+    connect(application, &QMenu::aboutToShow, this, [this] { syncDesktopActions(); });
     application->addAction(QStringLiteral("Quit Relaydock"), QKeySequence::Quit, this,
                            [this] { quit(); });
     QMenu* help = main->menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("Relaydock Help"), QKeySequence::HelpContents, this,
                     [this] { helpAction(); });
+}
+
+void AppDelegate::installDesktopIntegration() {
+    const auto controller = currentWindowController();
+    if (activity_ || !controller || !controller->exportListModel()) return;
+    activity_ = new QVExportActivity(controller->exportListModel(), this);
+    const std::weak_ptr<FCPXWindowController> weak = controller;
+    activity_->setProgressRefresh(
+        [weak](const std::shared_ptr<QVExportItem>& item) {
+            if (auto c = weak.lock()) c->updateCellWithItem(item);
+        },
+        QVFileDetector::pollInterval());
+
+    notifier_ = new QVDesktopNotifier(QDBusConnection::sessionBus(), this);
+    notifier_->setEnabled(QVPreferenceManager::sharedManager().notificationsEnabled());
+    QPointer<AppDelegate> guard(this);
+    notifier_->setWindowActiveCheck([guard] {
+        return guard && guard->window_ && guard->window_->isVisible() &&
+               guard->window_->isActiveWindow();
+    });
+    connect(activity_, &QVExportActivity::stateChanged, notifier_,
+            &QVDesktopNotifier::exportStateChanged);
+    connect(notifier_, &QVDesktopNotifier::activated, this,
+            [this](const QVExportItemList& items) { showItems(items); });
+
+    statusIcon_ = new QVStatusIcon(activity_, startAtLoginAction_, notificationsAction_, this);
+    connect(statusIcon_, &QVStatusIcon::showWindowRequested, this, [this] { showItems({}); });
+    connect(statusIcon_, &QVStatusIcon::itemChosen, this,
+            [this](const std::shared_ptr<QVExportItem>& item) { showItems({item}); });
+    connect(statusIcon_, &QVStatusIcon::quitRequested, this, [this] { quit(); });
+    connect(statusIcon_->menu(), &QMenu::aboutToShow, this, [this] { syncDesktopActions(); });
+    if (statusIcon_->show())
+        QVLog::log(QStringLiteral("Status icon shown"));
+    else
+        QVLog::log(QStringLiteral("No status area: the window is the way back"));
+}
+
+void AppDelegate::syncDesktopActions() {
+    // The desktop's own settings may have removed or disabled the entry.
+    const QSignalBlocker blocker(startAtLoginAction_);
+    startAtLoginAction_->setChecked(Autostart::isEnabled());
+}
+
+void AppDelegate::showItems(const QVExportItemList& items) {
+    const auto controller = currentWindowController();
+    if (!controller) return;
+    controller->showWindow();
+    QVExportListView* list = controller->exportListView();
+    QVExportListModel* model = controller->exportListModel();
+    if (!list || !model || items.isEmpty()) return;
+    int selected = 0;
+    for (const auto& item : items) {
+        const int row = model->rowOfItem(item);
+        if (row < 0) continue;
+        list->selectRow(row, selected > 0);
+        if (selected++ == 0) list->scrollTo(model->index(row, 0));
+    }
+    QVLog::log(QStringLiteral("Window shown with %1 row(s) selected").arg(selected));
 }
 
 void AppDelegate::aboutAction() {

@@ -9,9 +9,14 @@
 #include <QWidget>
 
 #include "appleevents/ApplicationDelegate.h"
+#include "export/QVExportItemManager.h"
 #include "library/QVLibrary.h"
 
 class FCPXWindowController;
+class QAction;
+class QVDesktopNotifier;
+class QVExportActivity;
+class QVStatusIcon;
 
 // The application's delegate: builds the start-up state in its fixed order
 // (the one scripting document and its window, the local service's
@@ -48,6 +53,21 @@ class AppDelegate : public QObject, public ApplicationDelegate {
     bool helpAction();
     static QString helpPageURL();
 
+    // Started with the session (--background): the window stays hidden until
+    // the user or the editor asks for it.
+    void setStartInBackground(bool background) { startInBackground_ = background; }
+    bool startInBackground() const { return startInBackground_; }
+
+    // Shows the window with the given items' rows selected (a notification
+    // or the status icon's menu was clicked).
+    void showItems(const QVExportItemList& items);
+    // The two desktop settings, in the window's menu and the icon's.
+    QAction* startAtLoginAction() const { return startAtLoginAction_; }
+    QAction* notificationsAction() const { return notificationsAction_; }
+    QVExportActivity* exportActivity() const { return activity_; }
+    QVDesktopNotifier* notifier() const { return notifier_; }
+    QVStatusIcon* statusIcon() const { return statusIcon_; }
+
     bool libraryLoaded() const { return libraryLoaded_; }
     void setLibraryLoaded(bool loaded) { libraryLoaded_ = loaded; }
     QWidget* window() const { return window_; }
@@ -56,12 +76,24 @@ class AppDelegate : public QObject, public ApplicationDelegate {
     // The current document's window controller, or nullptr.
     static std::shared_ptr<FCPXWindowController> currentWindowController();
 
-  private:
-    // The application's menus on the main window: About, Quit, Help.
+    // The application's menus on the main window: About, the two desktop
+    // settings, Quit, Help. Once; a window that has menus keeps them.
     void installMenus();
+
+  private:
+    // Notifications, the status icon and the byte counts of exporting rows,
+    // all fed by the window's export list.
+    void installDesktopIntegration();
+    void syncDesktopActions();
     void librariesLoaded(const QVLibraryList& libraries);
     void loadProjectsOfLibraries(const QVLibraryList& libraries);
 
     bool libraryLoaded_ = false;
+    bool startInBackground_ = false;
     QPointer<QWidget> window_;
+    QAction* startAtLoginAction_ = nullptr;
+    QAction* notificationsAction_ = nullptr;
+    QVExportActivity* activity_ = nullptr;
+    QVDesktopNotifier* notifier_ = nullptr;
+    QVStatusIcon* statusIcon_ = nullptr;
 };

@@ -1,8 +1,11 @@
 // relaydock: the share destination agent.
 
 #include <cstdio>
+#include <optional>
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 
 #include "FCPX/FCPXDocument.h"
@@ -22,18 +25,8 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: relaydock [--socket PATH] [--screenshot PATH] [--automation]\n"
-    "       relaydock --help | --version\n"
-    "\n"
-    "Receives shares from the video editor over PATH (default\n"
-    "$XDG_RUNTIME_DIR/relaydock/appleevents.sock, or $RELAYDOCK_SOCKET) and\n"
-    "registers each export as an asset in a Tessel media library. A second\n"
-    "launch brings the running agent's window to the front and exits.\n"
-    "\n"
-    "  --socket PATH      the Apple-event socket\n"
-    "  --screenshot PATH  on SIGUSR1, save a picture of the main window there\n"
-    "  --automation       accept the private automation events (retry, picture)\n"
+// Shown after Qt's own help: what the options cannot say.
+const char* const kHelpEpilogue =
     "\n"
     "Environment: QT_QPA_PLATFORM=offscreen runs without a display;\n"
     "RELAYDOCK_ALERT_AUTO_ANSWER=1 answers alert boxes unattended;\n"
@@ -48,41 +41,63 @@ struct Options {
     QString socket;
     QString screenshot;
     bool automation = false;
+    bool background = false;
     QStringList files;
 };
 
-// 0: go on; otherwise the exit status + 1.
-int parse(const QStringList& args, Options* options) {
-    for (int i = 1; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 1;
-        }
-        if (a == QLatin1String("--version")) {
-            std::printf("relaydock %s (%s)\n", RELAYDOCK_VERSION, RELAYDOCK_BUILD_NUMBER);
-            return 1;
-        }
-        if (a == QLatin1String("--socket") || a == QLatin1String("--screenshot")) {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "relaydock: %s needs a path\n%s", qPrintable(a), kUsage);
-                return 3;
-            }
-            (a == QLatin1String("--socket") ? options->socket : options->screenshot) = args[++i];
-        } else if (a.startsWith(QLatin1String("--socket="))) {
-            options->socket = a.mid(9);
-        } else if (a.startsWith(QLatin1String("--screenshot="))) {
-            options->screenshot = a.mid(13);
-        } else if (a == QLatin1String("--automation")) {
-            options->automation = true;
-        } else if (a.startsWith(QLatin1String("-"))) {
-            std::fprintf(stderr, "relaydock: unknown option %s\n%s", qPrintable(a), kUsage);
-            return 3;
-        } else {
-            options->files << a;
-        }
+// Empty: go on; otherwise the process ends with that status. Runs before
+// the application object exists, so --help and --version need no display.
+std::optional<int> parse(const QStringList& args, Options* options) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Receives shares from the video editor and registers each export as an\n"
+                       "asset in a Tessel media library. A second launch brings the running\n"
+                       "agent's window to the front and exits."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption socket(
+        QStringLiteral("socket"),
+        QStringLiteral("The Apple-event socket (default "
+                       "$XDG_RUNTIME_DIR/relaydock/appleevents.sock, or $RELAYDOCK_SOCKET)."),
+        QStringLiteral("path"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("On SIGUSR1, save a picture of the main window there."),
+        QStringLiteral("path"));
+    const QCommandLineOption automation(
+        QStringLiteral("automation"),
+        QStringLiteral("Accept the private automation events (retry, picture)."));
+    const QCommandLineOption background(
+        QStringLiteral("background"),
+        QStringLiteral("Start with the window hidden (how the login start runs it)."));
+    parser.addOptions({socket, screenshot, automation, background});
+    parser.addPositionalArgument(
+        QStringLiteral("files"),
+        QStringLiteral("Exported files, handled as if the editor had opened them."),
+        QStringLiteral("[file...]"));
+    if (!parser.parse(args)) {
+        std::fprintf(stderr, "relaydock: %s\nTry 'relaydock --help' for more information.\n",
+                     qPrintable(parser.errorText()));
+        return 2;
     }
-    return 0;
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        // Without an application object Qt cannot know the program's name.
+        std::fputs(qPrintable(parser.helpText().replace(QLatin1String("<executable_name>"),
+                                                        QLatin1String("relaydock"))),
+                   stdout);
+        std::fputs(kHelpEpilogue, stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("relaydock %s (%s)\n", RELAYDOCK_VERSION, RELAYDOCK_BUILD_NUMBER);
+        return 0;
+    }
+    options->socket = parser.value(socket);
+    options->screenshot = parser.value(screenshot);
+    options->automation = parser.isSet(automation);
+    options->background = parser.isSet(background);
+    options->files = parser.positionalArguments();
+    return std::nullopt;
 }
 
 int envNumber(const char* name, int fallback) {
@@ -91,18 +106,28 @@ int envNumber(const char* name, int fallback) {
     return ok && value >= 0 ? value : fallback;
 }
 
-// Qt's own options (-platform NAME, -style NAME, ...) are not ours.
+// Qt's own options (-platform NAME, -style NAME, -reverse, ...) are Qt's: the
+// application object takes them, our parser never sees them.
 QStringList withoutQtOptions(const QStringList& args) {
-    static const QStringList withValue{"-platform",           "-style",         "-display",
-                                       "-qwindowgeometry",    "-qwindowtitle",  "-qwindowicon",
-                                       "-platformpluginpath", "-platformtheme", "-plugin",
-                                       "-stylesheet"};
+    static const QStringList withValue{"-platform",        "-platformpluginpath",
+                                       "-platformtheme",   "-plugin",
+                                       "-qwindowgeometry", "-qwindowtitle",
+                                       "-qwindowicon",     "-stylesheet",
+                                       "-style",           "-session",
+                                       "-display",         "-name",
+                                       "-geometry",        "-title",
+                                       "-visual"};
+    static const QStringList flags{"-reverse", "-nograb", "-dograb", "-sync", "-widgetcount"};
     QStringList out;
     for (int i = 0; i < args.size(); ++i) {
-        if (withValue.contains(args[i])) {
+        // Qt takes either one or two leading dashes.
+        const QString name = args[i].startsWith(QLatin1String("--")) ? args[i].mid(1) : args[i];
+        if (i > 0 && withValue.contains(name)) {
             ++i;
             continue;
         }
+        if (i > 0 && (flags.contains(name) || name.startsWith(QLatin1String("-qmljsdebugger="))))
+            continue;
         out << args[i];
     }
     return out;
@@ -125,7 +150,7 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     Options options;
-    if (const int stop = parse(withoutQtOptions(arguments), &options)) return stop - 1;
+    if (const auto status = parse(withoutQtOptions(arguments), &options)) return *status;
     // Without any display the agent still serves the editor, windowless.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
@@ -138,9 +163,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Relaydock"));
     QApplication::setApplicationDisplayName(QStringLiteral("Relaydock for Corvane Pro"));
     QApplication::setApplicationVersion(QStringLiteral(RELAYDOCK_VERSION));
+    // Ties the windows to the installed desktop entry (Wayland app ID).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.corvane.Relaydock"));
     // Closing the window hides the agent; it keeps running for the editor.
     QApplication::setQuitOnLastWindowClosed(false);
     Resources::ensureLoaded();
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.corvane.Relaydock"),
+                                                 QIcon(QStringLiteral(":/images/relaydock.svg"))));
 
     const QString socket = options.socket.isEmpty()
                                ? AppleEventServer::defaultSocketPath()
@@ -181,6 +210,7 @@ int main(int argc, char** argv) {
     FCPXDocumentController documentController;
     ScriptingRuntime runtime;
     AppDelegate delegate;
+    delegate.setStartInBackground(options.background);
     documentController.setWindowControllerFactory(
         [](const std::shared_ptr<FCPXDocument>& document)
             -> std::shared_ptr<FCPXWindowControllerInterface> {

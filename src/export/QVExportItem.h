@@ -110,6 +110,10 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     // then written could overwrite a later one (e.g. set "exporting" back
     // over "creating").
     bool advanceStatus(File file, qint64 from, qint64 to);
+    // Bytes of the file seen by the last poll while it was being written
+    // (-1: not seen yet). Shown beside "exporting"; never stored.
+    qint64 exportedBytes() const { return exportedBytes_.load(); }
+    void setExportedBytes(qint64 bytes) { exportedBytes_.store(bytes); }
     QString thumbnailPath() const;
     void setThumbnailPath(const QString& thumbnailPath);
     // The thumbnail in memory. For a rebuilt item it is read from
@@ -158,6 +162,7 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     std::shared_ptr<QVUploadLocation> locationInfo_;
     std::atomic<qint64> exportStatus_{QVExportStatusWaiting};
     std::atomic<qint64> fcpXMLStatus_{QVExportStatusNone};
+    std::atomic<qint64> exportedBytes_{-1};
     QString thumbnailPath_;
     mutable QImage thumbnailImage_;
     mutable bool thumbnailTried_ = true;

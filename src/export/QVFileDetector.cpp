@@ -137,6 +137,8 @@ void watch(const std::shared_ptr<QVExportItem>& item,
         completion(true);
         return;
     }
+    // The row shows how far the editor has come, from this same poll.
+    item->setExportedBytes(QFileInfo(item->originalPath()).size());
     later([item, completion] {
         if (item->exportStatus() != QVExportStatusExporting) {
             completion(false);

@@ -232,10 +232,9 @@ bool QVLibrary::isWritableLibrary() const {
 
 QUrl QVLibrary::projectsURL() const {
     const auto conn = connection();
-    return QUrl(QStringLiteral("http://%1:%2/tessel/libraries/%3/projects")
-                    .arg(conn->address())
-                    .arg(conn->port())
-                    .arg(dbName()));
+    return QVTesselUtil::serviceURL(
+        conn->address(), conn->port(),
+        {QStringLiteral("libraries"), dbName(), QStringLiteral("projects")});
 }
 
 quint64 QVLibrary::beginLoad() {
@@ -407,6 +406,8 @@ bool QVLibrary::findLibrary(const QVariantMap& dictionary) const {
 
 // ---- Keyed archive ----
 
+// The connection stays out of the archive: it holds the password. Archives
+// written before still carry one under "connection"; it is not read back.
 void QVLibrary::encodeWithCoder(KeyedArchiver& coder) const {
     std::unique_lock lock(mutex_);
     const qint64 type = libraryType_;
@@ -414,7 +415,6 @@ void QVLibrary::encodeWithCoder(KeyedArchiver& coder) const {
     const QString dbName = dbName_, name = name_, desc = desc_;
     const QString packageFolder = packageFolder_, mountPath = mountPath_;
     const QVProjectList projects = projects_;
-    const auto conn = connection_;
     lock.unlock();
 
     coder.encodeInt64(type, "libraryType");
@@ -426,26 +426,9 @@ void QVLibrary::encodeWithCoder(KeyedArchiver& coder) const {
     coder.encodeString(packageFolder, "packageFolder");
     coder.encodeString(mountPath, "mountPath");
     coder.encodeObjects(projects, "projects");
-    if (conn) {
-        QVariantMap connection{{"port", conn->port()}};
-        if (!conn->address().isNull()) connection.insert("address", conn->address());
-        if (!conn->userID().isNull()) connection.insert("userID", conn->userID());
-        if (!conn->password().isNull()) connection.insert("password", conn->password());
-        coder.encodeValue(connection, "connection");
-    }
 }
 
 void QVLibrary::initWithCoder(const KeyedUnarchiver& coder) {
-    std::shared_ptr<QVConnection> conn;
-    const QVariant connection = coder.decodeValue("connection");
-    if (connection.typeId() == QMetaType::QVariantMap) {
-        const QVariantMap map = connection.toMap();
-        conn = std::make_shared<QVConnection>();
-        conn->setAddress(QVTesselUtil::stringValueFromObject(map.value("address")));
-        conn->setPort(map.value("port").toLongLong());
-        conn->setUserID(QVTesselUtil::stringValueFromObject(map.value("userID")));
-        conn->setPassword(QVTesselUtil::stringValueFromObject(map.value("password")));
-    }
     std::lock_guard lock(mutex_);
     libraryType_ = coder.decodeInt64("libraryType");
     isShared_ = coder.decodeBool("isShared");
@@ -456,5 +439,5 @@ void QVLibrary::initWithCoder(const KeyedUnarchiver& coder) {
     packageFolder_ = coder.decodeString("packageFolder");
     mountPath_ = coder.decodeString("mountPath");
     projects_ = coder.decodeObjectsOfClass<QVProject>("projects");
-    connection_ = conn;
+    connection_.reset();
 }

@@ -199,10 +199,8 @@ void QVLibraryManager::reloadLibrary(const std::shared_ptr<QVLibrary>& library,
             return;
         }
         const QString dbName = library->dbName();
-        const QUrl url(QStringLiteral("http://%1:%2/tessel/libraries/%3")
-                           .arg(connection->address())
-                           .arg(connection->port())
-                           .arg(dbName));
+        const QUrl url = QVTesselUtil::serviceURL(connection->address(), connection->port(),
+                                                  {QStringLiteral("libraries"), dbName});
         QVTesselUtil::requestURL(
             url, connection->userID(), connection->password(), QStringLiteral("GET"), std::nullopt,
             [library, dbName, completion](const QVariant& result, const QVErrorOpt& error) {
@@ -248,8 +246,8 @@ void QVLibraryManager::connetToNetworkLibraryWithHost(const QString& host, qint6
             return;
         }
         const QString digest = StringMD5::MD5String(userPassword);
-        const QUrl url(
-            QStringLiteral("http://%1:%2/tessel/libraries?type=%3").arg(host).arg(port).arg(0));
+        const QUrl url = QVTesselUtil::serviceURL(host, port, {QStringLiteral("libraries")},
+                                                  QStringLiteral("type=0"));
         QVTesselUtil::requestURL(
             url, userID, digest, QStringLiteral("GET"), std::nullopt,
             [host, port, userID, digest, completion](const QVariant& result,

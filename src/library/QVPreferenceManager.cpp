@@ -11,6 +11,7 @@ constexpr const char* kUseDefault = "PREF_LIBRARY_USE_DEFAULT";
 constexpr const char* kFCPXMLOnly = "PREF_EXPORT_FCPXML_ONLY";
 constexpr const char* kStoreTo = "PREF_EXPORT_STORE_TO";
 constexpr const char* kStoreToPath = "PREF_STORE_TO_PATH";
+constexpr const char* kNotifications = "PREF_NOTIFICATIONS_ENABLED";
 }  // namespace
 
 QVPreferenceManager& QVPreferenceManager::sharedManager() {
@@ -106,4 +107,14 @@ void QVPreferenceManager::setStoreToPath(const QString& path) {
     else
         store->setObject(path, QString::fromLatin1(kStoreToPath));
     store->synchronize();
+}
+
+bool QVPreferenceManager::notificationsEnabled() const {
+    const QVariant value = userDefaults()->objectForKey(QString::fromLatin1(kNotifications));
+    if (!value.isValid() || value.isNull()) return true;
+    return flag(kNotifications);
+}
+
+void QVPreferenceManager::setNotificationsEnabled(bool enabled) {
+    setFlag(enabled, kNotifications);
 }

@@ -37,6 +37,11 @@ class QVPreferenceManager {
     QString storeToPath() const;
     void setStoreToPath(const QString& path);
 
+    // Desktop notifications of finished and failed exports; on unless the
+    // user turned them off.
+    bool notificationsEnabled() const;
+    void setNotificationsEnabled(bool enabled);
+
     QVPreferenceManager();
 
   private:

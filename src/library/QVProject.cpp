@@ -225,10 +225,9 @@ void QVProject::accessibilityForReferenceFilePaths(const QStringList& paths,
                                Localization::localizedString("request.error.param.nil")));
         return;
     }
-    const QUrl url(QStringLiteral("http://%1:%2/tessel/libraries/%3/assets/access")
-                       .arg(connection->address())
-                       .arg(connection->port())
-                       .arg(lib->dbName()));
+    const QUrl url = QVTesselUtil::serviceURL(connection->address(), connection->port(),
+                                              {QStringLiteral("libraries"), lib->dbName(),
+                                               QStringLiteral("assets"), QStringLiteral("access")});
     QVTesselUtil::requestURL(url, connection->userID(), connection->password(),
                              QStringLiteral("POST"), body, finish);
 }

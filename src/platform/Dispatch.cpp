@@ -82,10 +82,14 @@ struct DispatchState {
     // Delays: one timer thread, one timer armed for the earliest deadline.
     std::mutex timerMutex;
     std::multimap<Clock::time_point, Delayed> delayed;
+    Dispatch::TimeSource clock;  // null: Clock::now
     std::once_flag timerOnce;
     QThread* timerThread = nullptr;
     int timerFd = -1;
     QTimer* timer = nullptr;  // used on the timer thread only
+
+    // Under timerMutex.
+    Clock::time_point now() const { return clock ? clock() : Clock::now(); }
 
     // Declared last so it is destroyed first, while running tasks may still
     // use the members above.
@@ -167,7 +171,7 @@ struct DispatchState {
             return;
         }
         const auto wait =
-            std::chrono::ceil<std::chrono::milliseconds>(delayed.begin()->first - Clock::now());
+            std::chrono::ceil<std::chrono::milliseconds>(delayed.begin()->first - now());
         lock.unlock();
         timer->start(int(std::clamp<qint64>(wait.count(), 0, std::numeric_limits<int>::max())));
     }
@@ -177,8 +181,7 @@ struct DispatchState {
         std::vector<Delayed> due;
         {
             std::lock_guard lock(timerMutex);
-            const auto now = Clock::now();
-            auto end = delayed.upper_bound(now);
+            auto end = delayed.upper_bound(now());
             for (auto it = delayed.begin(); it != end; ++it) due.push_back(std::move(it->second));
             delayed.erase(delayed.begin(), end);
         }
@@ -242,15 +245,25 @@ void Dispatch::after(int ms, std::function<void()> fn, Queue queue) {
     if (!fn) return;
     auto& s = state();
     s.startTimerThread();
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, ms));
     bool earliest = false;
     {
         std::lock_guard lock(s.timerMutex);
+        const auto deadline = s.now() + std::chrono::milliseconds(std::max(0, ms));
         auto it = s.delayed.emplace(deadline, Delayed{std::move(fn), queue});
         earliest = it == s.delayed.begin();
     }
     // Only a new earliest deadline moves the timer.
     if (earliest && s.timerFd >= 0) Waker::wake(s.timerFd);
+}
+
+void Dispatch::setClock(TimeSource now) {
+    auto& s = state();
+    s.startTimerThread();
+    {
+        std::lock_guard lock(s.timerMutex);
+        s.clock = std::move(now);
+    }
+    if (s.timerFd >= 0) Waker::wake(s.timerFd);
 }
 
 void Dispatch::mainSync(std::function<void()> fn) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 
@@ -23,6 +24,11 @@ class Dispatch {
     // Runs fn after ms milliseconds on the given queue. A single timer thread
     // drives every pending delay.
     static void after(int ms, std::function<void()> fn, Queue queue = Queue::Main);
+    // The clock delays are measured by; null is the steady clock. Tests set a
+    // clock of their own and set it again whenever they move it on, since
+    // each call makes the pending delays be looked at afresh.
+    using TimeSource = std::function<std::chrono::steady_clock::time_point()>;
+    static void setClock(TimeSource now);
     // Runs fn on the main thread and waits for it; runs it at once when
     // called on the main thread, or on the calling thread when there is no
     // application object. Deadlocks, as any synchronous hop does, if the main

@@ -33,6 +33,24 @@ bool launchDefault(const QByteArray& uri) {
     return false;
 }
 
+// A program chosen by path. GIO reads the command line as a desktop file's
+// Exec value: field codes first ("%%" is one "%"), then shell words. So the
+// path is shell-quoted as one word and its "%" doubled, or a path with
+// spaces or quotes would run another program with stray arguments.
+GAppInfo* commandLineApplication(const QByteArray& program) {
+    gchar* quoted = g_shell_quote(program.constData());
+    const QByteArray commandLine = QByteArray(quoted).replace("%", "%%");
+    g_free(quoted);
+    const QByteArray name = QFileInfo(QFile::decodeName(program)).fileName().toUtf8();
+    GError* error = nullptr;
+    GAppInfo* app = g_app_info_create_from_commandline(commandLine.constData(), name.constData(),
+                                                       G_APP_INFO_CREATE_NONE, &error);
+    if (!app)
+        QVLog::log(
+            QStringLiteral("Cannot use %1: %2").arg(QFile::decodeName(program), takeError(error)));
+    return app;
+}
+
 GAppInfo* applicationFor(const QString& desktopIdOrPath) {
     const QByteArray name = desktopIdOrPath.toUtf8();
     if (!desktopIdOrPath.startsWith(QLatin1Char('/')))
@@ -41,8 +59,7 @@ GAppInfo* applicationFor(const QString& desktopIdOrPath) {
     if (desktopIdOrPath.endsWith(QLatin1String(".desktop")))
         return G_APP_INFO(g_desktop_app_info_new_from_filename(file.constData()));
     if (!QFileInfo(desktopIdOrPath).isExecutable()) return nullptr;
-    return g_app_info_create_from_commandline(file.constData(), nullptr, G_APP_INFO_CREATE_NONE,
-                                              nullptr);
+    return commandLineApplication(file);
 }
 
 QIcon genericFileIcon(bool folder) {

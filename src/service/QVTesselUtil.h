@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QVariant>
 #include <QVariantMap>
@@ -90,6 +91,13 @@ class QVTesselUtil {
     static QDateTime dateFromNumber(const std::optional<qint64>& number);
 
     // ---- Requests ----
+    // http://ADDRESS:PORT/tessel/SEGMENT/...?QUERY. Each segment is
+    // percent-encoded on its own, so a library name holding "/", "?", "#",
+    // "%" or spaces stays one segment; the query goes in as given. Invalid
+    // (empty) without a usable host or with a port outside 0...65535.
+    static QUrl serviceURL(const QString& address, qint64 port, const QStringList& segments,
+                           const QString& query = QString());
+
     using Completion = std::function<void(const QVariant& result, const QVErrorOpt& error)>;
 
     // Sends asynchronously; the completion runs on the main thread, except

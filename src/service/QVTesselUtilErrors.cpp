@@ -72,9 +72,11 @@ QVErrorOpt QVTesselUtil::errorWithResponse(const QVariant& response) {
 
 QString QVTesselUtil::libraryDBNameFromURL(const QUrl& url) {
     // Components as path APIs count them: "/" first, then each named part.
+    // Split before decoding: an encoded "/" belongs to the name.
     const QStringList parts =
-        url.path(QUrl::FullyDecoded).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (parts.size() + 1 >= 4 && parts.at(1) == QLatin1String("libraries")) return parts.at(2);
+        url.path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.size() + 1 >= 4 && parts.at(1) == QLatin1String("libraries"))
+        return QUrl::fromPercentEncoding(parts.at(2).toLatin1());
     return {};
 }
 

@@ -61,6 +61,22 @@ int QVTesselUtil::systemInfoTimeout() {
     return gSystemInfoTimeoutMs;
 }
 
+QUrl QVTesselUtil::serviceURL(const QString& address, qint64 port, const QStringList& segments,
+                              const QString& query) {
+    if (address.isEmpty() || port < 0 || port > 65535) return {};
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(address);
+    if (url.host().isEmpty()) return {};  // QUrl drops a host it cannot hold
+    url.setPort(int(port));
+    QString path = QStringLiteral("/tessel");
+    for (const QString& segment : segments)
+        path += QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(segment));
+    url.setPath(path, QUrl::StrictMode);
+    if (!query.isNull()) url.setQuery(query);
+    return url;
+}
+
 void QVTesselUtil::requestURL(const QUrl& url, const QString& userID, const QString& userPassword,
                               const QString& method, const std::optional<QVariantMap>& params,
                               Completion completion) {
@@ -105,10 +121,9 @@ QVariant QVTesselUtil::syncRequestURL(const QUrl& url, const QString& userID,
 QVariant QVTesselUtil::syncRequestTesselSystemInfoWithError(QVErrorOpt* error) {
     const QString serial = deviceSerialNumber();
     // The serial goes in as it is; QUrl only encodes what a URL cannot hold.
-    const QUrl url(QStringLiteral("http://%1:%2/tessel/system?id=%3")
-                       .arg(QStringLiteral("127.0.0.1"))
-                       .arg(servicePort())
-                       .arg(serial.isNull() ? QStringLiteral("(null)") : serial));
+    const QUrl url =
+        serviceURL(QStringLiteral("127.0.0.1"), servicePort(), {QStringLiteral("system")},
+                   QStringLiteral("id=") + (serial.isNull() ? QStringLiteral("(null)") : serial));
     const QVNetworkResponse response = QVNetworkThread::shared().sendAndWait(
         QNetworkRequest(url), "GET", std::nullopt, systemInfoTimeout());
     return finish(decodeResponse(url, response.body, response.error), error);

@@ -123,6 +123,8 @@ void FCPXWindowController::newAssetWithName(const QString& name,
                                             AssetCompletion completion) {
     if (!checkUseDefaultLibraryButton_ || !checkUseDefaultLibraryButton_->isChecked())
         return uploadForSelectLibraryWithName(name, metaData, dataOptions, std::move(completion));
+    // The credentials of a record a registry reload replaced are not kept.
+    refindDefaultLibrary();
     auto& preferences = QVPreferenceManager::sharedManager();
     // A share can come while the default library's tree is being reloaded
     // and the default node is not yet taken from the new tree.

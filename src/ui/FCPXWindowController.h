@@ -109,6 +109,13 @@ class FCPXWindowController : public QObject,
     void retryExportForCreating(const ItemPtr& item);
     // Item in status 7 with an asset ID: confirms its upload again.
     void retryExportForUpdating(const ItemPtr& item);
+    // The same two for the description of an FCPXML-only item, whose row
+    // shows the description's status.
+    void retryFCPXMLExportForCreating(const ItemPtr& item);
+    void retryFCPXMLExportForUpdating(const ItemPtr& item);
+    // The retry the item's status calls for; false when it has failed in
+    // neither way.
+    bool retryExportItem(const ItemPtr& item);
 
     // Delay before loadExportItems reads the list, in milliseconds (one
     // second unless changed for tests).
@@ -247,6 +254,7 @@ class FCPXWindowController : public QObject,
     // the workspace unless replaced (tests).
     using WorkspaceHook = std::function<bool(const QString& command, const QString& path)>;
     static void setWorkspaceHook(WorkspaceHook hook);
+    static bool runWorkspaceCommand(const QString& command, const QString& path);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -293,6 +301,8 @@ class FCPXWindowController : public QObject,
     // Items read at launch before their library's projects had arrived are
     // resumed when they do.
     void resumePendingItems();
+    // Points defaultLibrary_ at the registry's current record of it.
+    void refindDefaultLibrary();
     void useDefaultDestination(const QString& name, const std::optional<QVariantMap>& metaData,
                                const std::optional<QVariantMap>& dataOptions,
                                AssetCompletion completion);

@@ -26,6 +26,8 @@
 #include "ui/kit/QVLumoMenu.h"
 #include "ui/kit/QVLumoPopUpButton.h"
 #include "ui/kit/QVStringFormat.h"
+#include "upload/QVTesselAdapter.h"
+#include "upload/QVUploadManager.h"
 
 namespace {
 
@@ -59,6 +61,10 @@ QIcon folderIcon(const QString& path) {
 
 void FCPXWindowController::setWorkspaceHook(WorkspaceHook hook) {
     workspaceHook() = std::move(hook);
+}
+
+bool FCPXWindowController::runWorkspaceCommand(const QString& command, const QString& path) {
+    return runWorkspace(command, path);
 }
 // ---- Table ----
 
@@ -101,6 +107,7 @@ void FCPXWindowController::updateCellView(const ItemPtr& item) {
     if (!exportListView_ || !exportListModel_) return;
     const int row = exportListModel_->rowOfItem(item);
     if (row < 0) return;
+    exportListModel_->rowChanged(row);
     // Only a row on screen has a cell; the others are filled when shown.
     QVExportCellView* cell = exportListView_->cellViewForRow(row);
     if (!cell) return;
@@ -392,17 +399,51 @@ void FCPXWindowController::clearAction() {
 }
 
 void FCPXWindowController::retryAction() {
-    for (const auto& item : selectedExportItems()) {
-        if (!item->project()) continue;
-        switch (item->status()) {
-            case QVExportStatusCreateFailed:
+    for (const auto& item : selectedExportItems())
+        if (item->project()) retryExportItem(item);
+}
+
+bool FCPXWindowController::retryExportItem(const ItemPtr& item) {
+    if (!item) return false;
+    // An FCPXML-only item has no movie: its row shows the description, and
+    // the retry works on that.
+    const bool description = item->fcpXMLOnly();
+    switch (item->status()) {
+        case QVExportStatusCreateFailed:
+            if (description)
+                retryFCPXMLExportForCreating(item);
+            else
                 retryExportForCreating(item);
-                break;
-            case QVExportStatusUpdateFailed:
+            return true;
+        case QVExportStatusUpdateFailed:
+            if (description)
+                retryFCPXMLExportForUpdating(item);
+            else
                 retryExportForUpdating(item);
-                break;
-            default:
-                break;
-        }
+            return true;
+        default:
+            return false;
     }
+}
+
+void FCPXWindowController::retryFCPXMLExportForCreating(const ItemPtr& item) {
+    if (!item) return;
+    refreshProjectOfItem(item);
+    const auto block = refreshAndSaveBlock(weakSelf(), item);
+    QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
+}
+
+void FCPXWindowController::retryFCPXMLExportForUpdating(const ItemPtr& item) {
+    if (!item) return;
+    // Lists written before each file kept its own asset hold the
+    // description's asset in assetID, the only one such an item has.
+    const QString assetID =
+        item->fcpXMLAssetID().isEmpty() ? item->assetID() : item->fcpXMLAssetID();
+    if (assetID.isEmpty()) return;
+    const auto block = refreshAndSaveBlock(weakSelf(), item);
+    QVUploadManager::sharedManager().uploadCompleteWithExportItem(
+        item, item->fcpXMLPath(), assetID, [item, block](bool success, const QVErrorOpt&) {
+            item->setFcpXMLStatus(success ? QVExportStatusCompleted : QVExportStatusUpdateFailed);
+            block(item);
+        });
 }

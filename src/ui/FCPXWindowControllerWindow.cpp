@@ -13,7 +13,6 @@
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QScreen>
-#include <any>
 
 #include "FCPX/FCPXDocument.h"
 #include "export/QVExportItem.h"
@@ -140,8 +139,11 @@ void FCPXWindowController::buildWindow() {
     bottomBarView_->setPalette(bottomPalette);
     checkUseDefaultLibraryButton_ = makeCheckBox(
         localizedOr("defaultlibrary.use.default", "Use default library"), bottomBarView_);
+    // Unattended runs find the controls of the window by these names.
+    checkUseDefaultLibraryButton_->setObjectName(QStringLiteral("checkUseDefaultLibraryButton"));
     fcpXMLOnlyCheckButton_ =
         makeCheckBox(localizedOr("export.fcpxml.only", "FCPXML only"), bottomBarView_);
+    fcpXMLOnlyCheckButton_->setObjectName(QStringLiteral("fcpXMLOnlyCheckButton"));
     storeToPopupButton_ = new QVLumoPopUpButton(bottomBarView_);
     reloadButton_ = new QVLumoRokButton(bottomBarView_);
 
@@ -316,6 +318,9 @@ void FCPXWindowController::checkUseDefaultLibraryAction() {
     const bool show = checkUseDefaultLibraryButton_->isChecked();
     showUseDefaultLibraryView(show, true);
     QVPreferenceManager::sharedManager().setUseDefaultLibrary(show);
+    // The default is read at launch only while the box is on: ticked later,
+    // the next share needs it now.
+    if (show && (!defaultLibrary_ || !defaultProject_)) loadDefaultLibraryInfo();
 }
 
 void FCPXWindowController::exportFCPXMLOnlyAction() {
@@ -396,7 +401,24 @@ void FCPXWindowController::setLibraryIcon(const QString& name, qreal alpha) {
     libraryIconView_->setPixmap(shown);
 }
 
+void FCPXWindowController::refindDefaultLibrary() {
+    if (!defaultLibrary_) return;
+    // Every registry reload makes new library records, and only the
+    // registry's own are kept up to date (online state, name, the local
+    // service's credentials). A library missing from this reload keeps the
+    // record it had.
+    const auto current =
+        QVLibraryManager::sharedManager().libraryForDBName(defaultLibrary_->dbName());
+    if (!current || current == defaultLibrary_) return;
+    defaultLibrary_ = current;
+    // The new record may have no tree yet; the old node stands in for the
+    // default project until it arrives.
+    if (defaultProject_)
+        if (auto project = current->projectWithID(defaultProject_->id())) defaultProject_ = project;
+}
+
 void FCPXWindowController::displayDefaultLibraryInfo() {
+    refindDefaultLibrary();
     if (!defaultLibrary_) {
         setLibraryIcon(QStringLiteral("menu.icon.library"), 1.0);
         libraryTitleField_->setAlphaValue(1.0);
@@ -476,18 +498,21 @@ void FCPXWindowController::libraryProjectsLoadedNotification(const Notification&
         if (project) item->setProjectName(project->name());
     }
     // Another load of the default library may have replaced the tree the
-    // default project was taken from (or emptied it just then): take the
-    // node of the tree that is there now.
-    const auto* library = std::any_cast<std::shared_ptr<QVLibrary>>(&notification.object);
-    if (library && *library && *library == defaultLibrary_) {
+    // default project was taken from (or emptied it just then), or the
+    // registry its record: take the record and the node there are now.
+    const auto library = QVPanelSupport::libraryFromNotification(notification);
+    if (library && defaultLibrary_ && library->dbName() == defaultLibrary_->dbName()) {
+        const auto shown = defaultLibrary_;
+        refindDefaultLibrary();
+        bool changed = shown != defaultLibrary_;
         const QString projectID = QVPreferenceManager::sharedManager().defaultProjectID();
         if (auto project = defaultLibrary_->projectWithID(projectID)) {
-            const bool changed = project != defaultProject_;
+            changed = changed || project != defaultProject_;
             defaultProject_ = project;
-            if (changed) {
-                displayDefaultLibraryInfo();
-                logDefaultDestination();
-            }
+        }
+        if (changed) {
+            displayDefaultLibraryInfo();
+            logDefaultDestination();
         }
     }
     reloadTable();

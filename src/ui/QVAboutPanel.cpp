@@ -3,11 +3,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 
 #include "platform/Localization.h"
 #include "platform/QVLog.h"
-#include "platform/Workspace.h"
+#include "ui/FCPXWindowController.h"
 #include "ui/QVAboutImageView.h"
 #include "ui/QVBorderLessWindow.h"
 #include "ui/QVSheetContentView.h"
@@ -16,6 +18,7 @@
 #include "ui/kit/QVLumoButton.h"
 #include "ui/kit/QVLumoColorView.h"
 #include "ui/kit/QVLumoRokButton.h"
+#include "ui/kit/QVLumoWindow.h"
 #include "ui/kit/QVLumoWindowMover.h"
 #include "ui/kit/QVStringFormat.h"
 
@@ -93,6 +96,16 @@ QVAboutPanel* QVAboutPanel::showAboutPanel() {
 }
 
 void QVAboutPanel::showWindow() {
+    // Over the main window, where the user's eyes are; without one shown, in
+    // the middle of the screen.
+    QRect frame = window_->geometry();
+    QWidget* main = QVLumoWindow::mainWindow();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (main && main->isVisible())
+        frame.moveCenter(main->geometry().center());
+    else if (screen)
+        frame.moveCenter(screen->availableGeometry().center());
+    window_->move(frame.topLeft());
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -117,7 +130,7 @@ QString QVAboutPanel::resourceFolder() {
     const QString fromEnv = qEnvironmentVariable("RELAYDOCK_RESOURCE_DIR");
     if (!fromEnv.isEmpty()) candidates << fromEnv;
     const QString appDir = QCoreApplication::applicationDirPath();
-    candidates << QDir::cleanPath(appDir + QStringLiteral("/../share/relaydock")) << appDir;
+    candidates << QDir::cleanPath(appDir + QStringLiteral("/" RELAYDOCK_DATA_FROM_BIN)) << appDir;
     for (const QString& folder : candidates) {
         if (QFileInfo::exists(QDir(folder).filePath(acknowledgementsFileName()))) return folder;
     }
@@ -130,5 +143,5 @@ bool QVAboutPanel::acknowledgementsAction() {
         qCWarning(lcRelaydock).noquote() << "Acknowledgements not found:" << path;
         return false;
     }
-    return Workspace::openFile(path);
+    return FCPXWindowController::runWorkspaceCommand(QStringLiteral("open"), path);
 }

@@ -32,7 +32,8 @@ class QVAboutPanel : public QObject {
     void showWindow();
     void closeAction();
     // Opens the acknowledgements with the application the desktop assigns to
-    // them; false when the file is missing or nothing could open it.
+    // them (through the window controller's workspace); false when the file
+    // is missing or nothing could open it.
     bool acknowledgementsAction();
 
     // "about.version" filled with the short version and the build number.
@@ -41,8 +42,9 @@ class QVAboutPanel : public QObject {
         return QStringLiteral("Acknowledgements_Relaydock.pdf");
     }
     // The application's resource folder: $RELAYDOCK_RESOURCE_DIR, else
-    // <executable folder>/../share/relaydock, else the executable folder,
-    // whichever holds the acknowledgements first.
+    // the installed data folder relative to the executable
+    // (<prefix>/share/relaydock beside <prefix>/bin), else the executable
+    // folder, whichever holds the acknowledgements first.
     static QString resourceFolder();
 
   private:

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStyle>
 
 #include "export/QVExportItem.h"
@@ -75,6 +76,14 @@ QString QVExportCellView::subTitleForItem(const QVExportItem& item) {
     return QVStringFormat::format(QStringLiteral("%@ (%@)"), {library->name(), project});
 }
 
+QString QVExportCellView::exportedSizeText(const QVExportItem& item) {
+    // Only the movie is polled while it is written; an FCPXML file is small.
+    const qint64 bytes = item.fcpXMLOnly() ? -1 : item.exportedBytes();
+    if (bytes < 0) return QString();
+    const QString size = QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+    return QVStringFormat::format(tr("exportstatus.exporting.size"), {size});
+}
+
 QString QVExportCellView::storeToForItem(const QVExportItem& item) {
     if (item.importType() == QVImportTypeStoreToPath)
         return QVStringFormat::format(tr("exportstatus.info.storeto"), {item.storeToPath()});
@@ -102,6 +111,10 @@ void QVExportCellView::updateCellViewWithItem(QVExportCellView& cell,
             break;
         case QVExportStatusExporting:
             showStatus(cell, "exportstatus.exporting", "workflow.icon.work");
+            if (const QString written = exportedSizeText(*item); !written.isEmpty()) {
+                cell.statusField.stringValue = written;
+                cell.statusField.toolTip = written;
+            }
             break;
         case QVExportStatusCompleted:
             cell.statusField.hidden = true;

@@ -67,6 +67,9 @@ class QVExportCellView {
     // "library (project)" with the unknown-project text as the fallback.
     static QString subTitleForItem(const QVExportItem& item);
     static QString storeToForItem(const QVExportItem& item);
+    // "Exporting… 12.3 MB": the bytes written so far, while the movie is
+    // being written and its size has been seen; else empty.
+    static QString exportedSizeText(const QVExportItem& item);
     // The generic icon shown for an item without thumbnail.
     static QIcon fileTypeIcon();
     static QColor separatorColor();

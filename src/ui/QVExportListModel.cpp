@@ -19,6 +19,11 @@ void QVExportListModel::reload() {
     endResetModel();
 }
 
+void QVExportListModel::rowChanged(int row) {
+    if (row < 0 || row >= items_.size()) return;
+    emit dataChanged(index(row, 0), index(row, 0));
+}
+
 std::shared_ptr<QVExportItem> QVExportListModel::itemAtRow(int row) const {
     if (row < 0 || row >= items_.size()) return nullptr;
     return items_.at(row);

@@ -24,6 +24,10 @@ class QVExportListModel : public QAbstractTableModel {
     // Takes the list again and resets every view.
     void reload();
 
+    // An item of a row has changed (status, progress): dataChanged for that
+    // row, so that whatever follows the list sees rows off screen too.
+    void rowChanged(int row);
+
     std::shared_ptr<QVExportItem> itemAtRow(int row) const;
     // The row of an item in the snapshot, -1 when it is not shown.
     int rowOfItem(const std::shared_ptr<QVExportItem>& item) const;

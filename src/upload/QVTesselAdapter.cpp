@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "export/QVExportItem.h"
+#include "export/QVExportItemManager.h"
 #include "platform/Dispatch.h"
 #include "upload/QVUploadManager.h"
 
@@ -128,21 +129,21 @@ void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& u
             }
             item->setAssetID(assetID);
             ((*item).*side.setAssetID)(assetID);
-            // The update block that records the new asset ID runs on the
-            // pool, where callers save before they return: the ID is on disk
-            // before the confirmation goes out. Saved after it, an agent
-            // ended in between would leave a confirmed asset no launch knows
-            // of, beside the one the next launch creates again.
+            if (side.xml) {
+                // The FCPXML side reports the new asset ID while its status
+                // still says "creating".
+                call(updateBlock, item);
+                item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
+            } else {
+                item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
+                call(updateBlock, item);
+            }
+            // This answer runs on the main thread, where the update block
+            // only queues its save. The confirmation leaves once the new
+            // asset ID is on disk: an agent that dies after confirming must
+            // find the ID at its next launch, or it registers the file twice.
             Dispatch::global([side, item, assetID, updateBlock, completion] {
-                if (side.xml) {
-                    // The FCPXML side reports the new asset ID while its
-                    // status still says "creating".
-                    call(updateBlock, item);
-                    item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
-                } else {
-                    item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
-                    call(updateBlock, item);
-                }
+                QVExportItemManager::sharedManager().save();
                 confirm(side, item, assetID, updateBlock, completion);
             });
         });

@@ -19,9 +19,7 @@ class QVExportItem;
 // A run moves the status from the value it had when the run was asked for;
 // when something else moved it in between (a cancel), or another run for
 // the same file is under way, the run ends with only its completion. A file
-// that is not on disk is never sent for: the status stays as it is. The
-// update block that records a new asset ID runs on the background pool, so
-// the caller's save is done before the upload is confirmed.
+// that is not on disk is never sent for: the status stays as it is.
 class QVTesselAdapter {
   public:
     using ItemBlock = std::function<void(const std::shared_ptr<QVExportItem>& item)>;

@@ -26,10 +26,9 @@ QUrl assetsURL(const std::shared_ptr<QVLibrary>& library, const char* tail) {
     const auto connection = library->connection();
     const QString address = connection ? connection->address() : QString();
     const qint64 port = connection ? connection->port() : 0;
-    return QUrl(QStringLiteral("http://%1:%2/tessel/libraries/%3/assets/%4")
-                    .arg(address)
-                    .arg(port)
-                    .arg(library->dbName(), QLatin1String(tail)));
+    return QVTesselUtil::serviceURL(address, port,
+                                    {QStringLiteral("libraries"), library->dbName(),
+                                     QStringLiteral("assets"), QString::fromLatin1(tail)});
 }
 
 QString userOf(const std::shared_ptr<QVLibrary>& library) {

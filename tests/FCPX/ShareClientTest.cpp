@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -139,6 +140,26 @@ TEST_F(ShareClientFixture, AWholeShareWritesAndOpensBothFiles) {
     EXPECT_EQ(run.step("metadata").value("result").toObject(), (QJsonObject{{"k", "v"}}));
     EXPECT_EQ(run.step("dataOptions").value("result").toObject(),
               (QJsonObject{{"availableMetadataSets", "all"}, {"metadataSet", "all"}}));
+}
+
+// A render handed over by a script can be larger than the memory the client
+// may use: it is copied through, not read whole.
+TEST_F(ShareClientFixture, AMovieLargerThanTheClientsMemoryIsCopied) {
+    constexpr qint64 kSize = 192 << 20;
+    QFile render(home.path() + "/render.mov");
+    ASSERT_TRUE(render.open(QIODevice::WriteOnly) && render.resize(kSize));  // sparse
+    render.close();
+    QProcess process;
+    process.setProgram("prlimit");
+    process.setArguments({"--data=" + QString::number(96 << 20), RELAYDOCK_BIN_DIR "/share-client",
+                          "--socket", server.socketPath(), "share", "--name", "render", "--media",
+                          render.fileName(), "--no-open"});
+    process.start();
+    ASSERT_TRUE(process.waitForStarted(10000));
+    const Run run = finish(process);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(process.readAllStandardError());
+    EXPECT_EQ(run.last().value("status").toString(), "ok");
+    EXPECT_EQ(QFileInfo(exports.filePath("render.mov")).size(), kSize);
 }
 
 TEST_F(ShareClientFixture, DescriptionOnlyShareWritesNoMedia) {

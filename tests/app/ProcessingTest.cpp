@@ -31,11 +31,14 @@
 #include "platform/NotificationCenter.h"
 #include "platform/QVLog.h"
 #include "platform/UserDefaults.h"
+#include "service/QVConnection.h"
 #include "support/TempHome.h"
 #include "support/TesselServiceProcess.h"
 #include "support/Wait.h"
 #include "ui/FCPXWindowController.h"
 #include "ui/QVAlertBox.h"
+#include "ui/QVExportCellView.h"
+#include "ui/QVExportListView.h"
 #include "ui/QVTesselImportPanel.h"
 #include "ui/kit/QVLumoTableView.h"
 #include "upload/QVUploadManager.h"
@@ -310,6 +313,65 @@ TEST_F(Processing, RetryForUpdatingLeavesAnItemWithoutAssetIDAlone) {
     controller->retryExportForUpdating(item);
     EXPECT_EQ(item->exportStatus(), QVExportStatusUpdateFailed);
     EXPECT_EQ(world->service->requests("upload").count, 0);
+}
+
+// The row of an FCPXML-only item shows its description, so retrying it
+// registers the description: created again after a failed creation, its
+// asset confirmed after a failed confirmation.
+TEST_F(Processing, RetryOfAnFcpxmlOnlyItemRegistersItsDescriptionAndTheRowShowsIt) {
+    QTemporaryDir folder;
+    auto item = QVExportItem::exportItemWithName(
+        "xml only", QVariantMap{{"com.apple.quicktime.description", "d"}}, world->library,
+        world->library->projectWithID("film"), QVImportTypeStoreToPath, nullptr, folder.path(),
+        true);
+    ASSERT_TRUE(item);
+    QFile description(item->fcpXMLPath());
+    ASSERT_TRUE(description.open(QIODevice::WriteOnly));
+    description.write("<fcpxml version=\"1.10\"/>");
+    description.close();
+    item->setFcpXMLStatus(QVExportStatusExporting);
+    QVExportItemManager::sharedManager().setExportItems({item});
+    auto* list = controller->exportListView();
+    list->reloadExportList();
+    list->selectRow(0, false);
+    auto rowIcon = [list] {
+        QVExportCellView* cell = list->cellViewForRow(0);
+        return cell ? cell->imageView.imageName : QString();
+    };
+
+    world->service->setFault("create", "error", "9");
+    controller->importFCPXMLForExportItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->fcpXMLStatus() == QVExportStatusCreateFailed; }));
+    world->service->clearFaults();
+    world->service->setFault("upload", "error", "9");
+    controller->retryAction();
+    ASSERT_TRUE(waitUntil([&] { return item->fcpXMLStatus() == QVExportStatusUpdateFailed; }));
+    ASSERT_TRUE(waitUntil([&] { return rowIcon() == "workflow.icon.fail"; }));
+
+    world->service->clearFaults();
+    const int creates = world->service->requests("create").count;
+    controller->retryAction();
+    ASSERT_TRUE(waitUntil([&] { return item->fcpXMLStatus() == QVExportStatusCompleted; }));
+    EXPECT_EQ(world->service->requests("create").count, creates);
+    EXPECT_EQ(item->exportStatus(), QVExportStatusWaiting);
+    ASSERT_TRUE(waitUntil([&] { return rowIcon() == "workflow.icon.success"; }));
+    EXPECT_TRUE(list->cellViewForRow(0)->statusField.hidden);
+}
+
+// A pop-over of either panel reloads the registry; the record the window
+// took its default from no longer gets the local service's credentials.
+TEST_F(Processing, ShareAfterARegistryReloadUsesTheRegistrysRecord) {
+    const auto current = QVLibraryManager::sharedManager().libraryForDBName("lib");
+    ASSERT_TRUE(current);
+    auto replaced = QVLibrary::libraryWithDictionary(*current->libDictionary());
+    ASSERT_TRUE(replaced);
+    replaced->connection()->setPassword("outdated");
+    controller->setDefaultLibrary(replaced);
+    auto result = share("After reload");
+    ASSERT_TRUE(waitUntil([&] { return result->called; }));
+    EXPECT_TRUE(result->asset);
+    EXPECT_TRUE(alerts.isEmpty()) << qPrintable(alerts.join("; "));
+    EXPECT_EQ(controller->defaultLibrary(), current);
 }
 
 // The start-up order against three libraries whose loads finish in any order.

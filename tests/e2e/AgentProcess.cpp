@@ -30,7 +30,9 @@ bool AgentProcess::start(const QStringList& extraArgs) {
     process_.setProgram(binary());
     process_.setArguments(QStringList{"--socket", socketPath_} + extraArgs);
     process_.setStandardOutputFile(QProcess::nullDevice());
-    process_.setStandardErrorFile(logPath_, QIODevice::Append);
+    // Truncated: a log holds one launch, so waitForLog never sees an
+    // earlier launch's lines.
+    process_.setStandardErrorFile(logPath_, QIODevice::Truncate);
     process_.start();
     return process_.waitForStarted(10000);
 }

@@ -42,10 +42,10 @@ bool sideSettled(qint64 status, bool fileWritten, bool movie) {
 }
 
 bool itemSettled(const QVariantMap& item) {
-    return sideSettled(item.value("exportstatus").toLongLong(),
-                       exists(item.value("original").toString()), true) &&
-           sideSettled(item.value("fcpxmlstatus").toLongLong(),
-                       exists(item.value("fcpxml").toString()), false);
+    return sideSettled(E2EFixture::movieStatus(item), exists(item.value("original").toString()),
+                       true) &&
+           sideSettled(E2EFixture::descriptionStatus(item), exists(item.value("fcpxml").toString()),
+                       false);
 }
 
 }  // namespace
@@ -150,6 +150,8 @@ void CrashSafetyE2E::runRound(int round, KillAt killAt) {
     std::cout << "[          ] round " << round << ": " << unknownCreations_.size()
               << " file(s) so far killed between asset creation and saving its ID\n";
     ASSERT_TRUE(restartAgent()) << "the agent did not come back after the kill";
+    // The restart waited for this launch's own lines, not an earlier one's.
+    EXPECT_EQ(agent->log().count("Export list loaded"), 1);
     expectAcknowledgedKept(itemsOnDisk("after the restart"), "after the restart");
     expectEverythingSettled();
 }
@@ -173,9 +175,9 @@ QVariantList CrashSafetyE2E::itemsOnDisk(const char* when) {
 void CrashSafetyE2E::noteUnknownCreations(const QVariantList& items) {
     for (const QVariant& entry : items) {
         const QVariantMap item = entry.toMap();
-        if (item.value("exportstatus").toLongLong() == 4 && !item.contains("movieassetid"))
+        if (movieStatus(item) == QVExportStatusCreating && !item.contains("movieassetid"))
             unknownCreations_.insert(item.value("original").toString());
-        if (item.value("fcpxmlstatus").toLongLong() == 4 && !item.contains("fcpxmlassetid"))
+        if (descriptionStatus(item) == QVExportStatusCreating && !item.contains("fcpxmlassetid"))
             unknownCreations_.insert(item.value("fcpxml").toString());
     }
 }
@@ -208,9 +210,8 @@ void CrashSafetyE2E::expectEverythingSettled() {
         const bool movie = exists(item.value("original").toString());
         const bool xml = exists(item.value("fcpxml").toString());
         EXPECT_TRUE(itemSettled(item))
-            << "\"" << qPrintable(name) << "\" stuck at " << item.value("exportstatus").toLongLong()
-            << "/" << item.value("fcpxmlstatus").toLongLong() << " with movie " << movie
-            << ", description " << xml;
+            << "\"" << qPrintable(name) << "\" stuck at " << movieStatus(item) << "/"
+            << descriptionStatus(item) << " with movie " << movie << ", description " << xml;
         if (settled) expectOneCompletedAssetPerFile(item);
     }
 }
@@ -252,19 +253,39 @@ TEST_F(CrashSafetyE2E, KilledBeforeUploadsWereConfirmedRegistersEachFileOnce) {
     // One share whose confirmations the service refused, one whose
     // confirmations are still on their way when the agent dies: both were
     // created at the service and must only be confirmed after the restart.
+    // A long list makes each save slow, so a confirmation sent before its
+    // asset ID was saved is caught.
+    QVariantList earlier;
+    for (int i = 0; i < 3000; ++i)
+        earlier << QVariantMap{{"name", QStringLiteral("Earlier %1").arg(i)},
+                               {"library", "demo"},
+                               {"project", "documentary-interviews"},
+                               {"projectname", "Interviews"},
+                               {"original", work->filePath(QStringLiteral("e%1.mov").arg(i))},
+                               {"fcpxml", work->filePath(QStringLiteral("e%1.fcpxml").arg(i))},
+                               {"assetid", QString::number(i + 1)},
+                               {"exportstatus", qint64(QVExportStatusCompleted)},
+                               {"fcpxmlstatus", qint64(QVExportStatusCompleted)},
+                               {"fcpxmlonly", false},
+                               {"importtype", 1}};
+    ASSERT_TRUE(agent->quit());
+    ASSERT_TRUE(PropertyList::writeFile(listFile(), earlier));
+    ASSERT_TRUE(restartAgent());
     ASSERT_TRUE(service->setFault("upload", "error", "9"));
     ASSERT_EQ(share("Refused").exitCode, 0);
     ASSERT_TRUE(waitForItem("Refused", [](const QVariantMap& item) {
-        return item.value("exportstatus").toLongLong() == 7 &&
-               item.value("fcpxmlstatus").toLongLong() == 7;
+        return bothSides(item, QVExportStatusUpdateFailed);
     }));
     ASSERT_TRUE(service->setFault("upload", "delay", "15000"));
+    const int refusedUploads = service->requests("upload").count;
     ASSERT_EQ(share("Held").exitCode, 0);
-    ASSERT_TRUE(waitForItem("Held", [](const QVariantMap& item) {
-        return item.value("exportstatus").toLongLong() == 5 && item.contains("movieassetid") &&
-               item.contains("fcpxmlassetid");
-    }));
+    // Killed the moment both confirmations have reached the service: the
+    // asset IDs they name must already be on disk.
+    ASSERT_TRUE(waitUntil([&] { return service->requests("upload").count >= refusedUploads + 2; }));
     agent->kill();
+    const QVariantMap held = storedItem("Held");
+    EXPECT_TRUE(held.contains("movieassetid") && held.contains("fcpxmlassetid"))
+        << "confirmed before the asset IDs were saved";
     ASSERT_TRUE(service->clearFault("upload"));
     const int creates = service->requests("create").count;
     EXPECT_EQ(creates, 4);
@@ -272,8 +293,7 @@ TEST_F(CrashSafetyE2E, KilledBeforeUploadsWereConfirmedRegistersEachFileOnce) {
     ASSERT_TRUE(restartAgent());
     for (const char* name : {"Refused", "Held"}) {
         ASSERT_TRUE(waitForItem(name, [](const QVariantMap& item) {
-            return item.value("exportstatus").toLongLong() == 2 &&
-                   item.value("fcpxmlstatus").toLongLong() == 2;
+            return bothSides(item, QVExportStatusCompleted);
         })) << name;
         const auto assets = assetsNamed(name);
         EXPECT_EQ(assets.size(), 2) << name;

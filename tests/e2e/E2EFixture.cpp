@@ -39,7 +39,8 @@ void E2EFixture::SetUp() {
     home = std::make_unique<TempHome>();
     work = std::make_unique<QTemporaryDir>();
     socketPath = work->filePath("ae.sock");
-    logPath = work->filePath("agent.log");
+    launches_ = 0;
+    newLaunchLog();
 }
 
 void E2EFixture::TearDown() {
@@ -88,7 +89,21 @@ void E2EFixture::writePreferences(const Preferences& p) {
     UserDefaults::standardUserDefaults().synchronize();
 }
 
+QString E2EFixture::newLaunchLog() {
+    logPath = work->filePath(QStringLiteral("agent-%1.log").arg(++launches_));
+    return logPath;
+}
+
+QStringList E2EFixture::launchLogs() const {
+    QStringList logs;
+    for (int i = 1; i <= launches_; ++i)
+        logs << work->filePath(QStringLiteral("agent-%1.log").arg(i));
+    return logs;
+}
+
 bool E2EFixture::startAgent(bool waitForDefaultDestination, int pollMs) {
+    // A test may have started an agent on the current log by hand.
+    if (QFile::exists(logPath)) newLaunchLog();
     agent = std::make_unique<AgentProcess>(socketPath, logPath);
     agent->setPollInterval(pollMs);
     if (!agent->start()) return false;
@@ -104,11 +119,6 @@ bool E2EFixture::startAgent(bool waitForDefaultDestination, int pollMs) {
 
 bool E2EFixture::restartAgent(bool waitForDefaultDestination) {
     if (agent && !agent->quit()) return false;
-    // Each launch's lines are told apart by a marker in the shared log.
-    QFile log(logPath);
-    if (log.open(QIODevice::Append)) log.write("---- restart ----\n");
-    log.close();
-    QFile::rename(logPath, logPath + ".1");
     return startAgent(waitForDefaultDestination);
 }
 
@@ -174,13 +184,21 @@ bool E2EFixture::waitForItem(const QString& name,
     }
 }
 
+qint64 E2EFixture::movieStatus(const QVariantMap& item) {
+    return item.value(QStringLiteral("exportstatus")).toLongLong();
+}
+
+qint64 E2EFixture::descriptionStatus(const QVariantMap& item) {
+    return item.value(QStringLiteral("fcpxmlstatus")).toLongLong();
+}
+
 bool E2EFixture::waitForStatus(const QString& name, qint64 status, int timeoutMs) const {
     return waitForItem(
         name,
         [status](const QVariantMap& item) {
             // An FCPXML-only item shows its description's status.
-            const char* key = item.value("fcpxmlonly").toBool() ? "fcpxmlstatus" : "exportstatus";
-            return item.value(key).toLongLong() == status;
+            return (item.value("fcpxmlonly").toBool() ? descriptionStatus(item)
+                                                      : movieStatus(item)) == status;
         },
         timeoutMs);
 }

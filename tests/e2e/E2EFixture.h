@@ -13,6 +13,7 @@
 #include <QVariantMap>
 
 #include "AgentProcess.h"
+#include "export/QVExportItem.h"
 #include "support/TempHome.h"
 #include "support/TesselServiceProcess.h"
 
@@ -21,6 +22,14 @@
 // credentials), the agent's preferences written before it starts, the real
 // agent and the real share client.
 class E2EFixture : public ::testing::Test {
+  public:
+    // A stored item's movie and description statuses (QVExportStatus).
+    static qint64 movieStatus(const QVariantMap& item);
+    static qint64 descriptionStatus(const QVariantMap& item);
+    static bool bothSides(const QVariantMap& item, QVExportStatus status) {
+        return movieStatus(item) == status && descriptionStatus(item) == status;
+    }
+
   protected:
     struct Preferences {
         QString defaultLibrary = QStringLiteral("demo");
@@ -51,6 +60,11 @@ class E2EFixture : public ::testing::Test {
     // destination (or only until its export list is loaded).
     bool startAgent(bool waitForDefaultDestination = true, int pollMs = 40);
     bool restartAgent(bool waitForDefaultDestination = true);
+    // Points logPath at a fresh file for the next launch and answers it; a
+    // launch's waits can then never match an earlier launch's lines.
+    QString newLaunchLog();
+    // Every launch's log so far, oldest first.
+    QStringList launchLogs() const;
 
     ClientRun runClient(const QStringList& args, int timeoutMs = 60000);
     // A share of the test movie with quick writing.
@@ -77,10 +91,11 @@ class E2EFixture : public ::testing::Test {
     std::unique_ptr<TesselServiceProcess> service;
     std::unique_ptr<AgentProcess> agent;
     QString socketPath;
-    QString logPath;
+    QString logPath;  // the current launch's log
 
   private:
     Preferences preferences_;
+    int launches_ = 0;
     static QString movie_;
     static QTemporaryDir* movieDir_;
 };

@@ -3,11 +3,9 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QTcpServer>
 #include <QThread>
 
 #include "E2EFixture.h"
@@ -93,7 +91,8 @@ QString alertLine(const char* key) {
 }
 
 bool isFinal(qint64 status) {
-    return status == 2 || status == 3 || status == 6 || status == 7;
+    return status == QVExportStatusCompleted || status == QVExportStatusCanceled ||
+           status == QVExportStatusCreateFailed || status == QVExportStatusUpdateFailed;
 }
 
 }  // namespace
@@ -112,7 +111,9 @@ class FaultMatrixE2E : public E2EFixture {
         qputenv("RELAYDOCK_REQUEST_TIMEOUT_MS", QByteArray::number(kRequestTimeoutMs));
         qputenv("RELAYDOCK_SYSTEM_INFO_TIMEOUT_MS", QByteArray::number(kRequestTimeoutMs));
         E2EFixture::SetUp();
-        ASSERT_TRUE(startServiceOnFixedPort());
+        // The service keeps the port it chose when it is stopped and started
+        // again, so the agent finds it where it was.
+        ASSERT_TRUE(startService());
         writePreferences({});
     }
 
@@ -120,22 +121,6 @@ class FaultMatrixE2E : public E2EFixture {
         E2EFixture::TearDown();
         qunsetenv("RELAYDOCK_REQUEST_TIMEOUT_MS");
         qunsetenv("RELAYDOCK_SYSTEM_INFO_TIMEOUT_MS");
-    }
-
-    // A service that comes back on the port the agent knows when it is
-    // stopped and started again.
-    bool startServiceOnFixedPort() {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost, 0)) return false;
-        TesselServiceProcess::Options options;
-        options.seed = seed();
-        options.asCorvane = true;
-        options.port = probe.serverPort();
-        probe.close();
-        service = std::make_unique<TesselServiceProcess>(options);
-        if (service->start()) return true;
-        ADD_FAILURE() << "tessel-service: " << qPrintable(service->errorString());
-        return false;
     }
 
     bool setFault(const QString& endpoint, const QString& kind) {
@@ -148,9 +133,6 @@ class FaultMatrixE2E : public E2EFixture {
     // until the launch's loads are over, whatever they brought.
     bool relaunch() {
         if (agent && !agent->quit()) return false;
-        // Each launch gets a log of its own: the waits below must see this
-        // launch's lines, not an earlier one's.
-        QFile::rename(logPath, QStringLiteral("%1.%2").arg(logPath).arg(++launches_));
         return startAgent(false) && agent->waitForLog("Default destination: demo / ") &&
                agent->waitForLog("Libraries loaded");
     }
@@ -210,18 +192,14 @@ class FaultMatrixE2E : public E2EFixture {
         const bool settled = waitForItem(
             name,
             [](const QVariantMap& item) {
-                return isFinal(item.value("exportstatus").toLongLong()) &&
-                       isFinal(item.value("fcpxmlstatus").toLongLong());
+                return isFinal(movieStatus(item)) && isFinal(descriptionStatus(item));
             },
             kSettleMs);
         if (!agent->isRunning()) return "crash";
         const QVariantMap item = storedItem(name);
-        const qint64 status = item.value("exportstatus").toLongLong();
-        if (!settled)
-            return QStringLiteral("stuck:%1/%2")
-                .arg(status)
-                .arg(item.value("fcpxmlstatus").toLongLong());
-        if (status == 2 && !movieConfirmed(name)) return "2(unregistered)";
+        const qint64 status = movieStatus(item);
+        if (!settled) return QStringLiteral("stuck:%1/%2").arg(status).arg(descriptionStatus(item));
+        if (status == QVExportStatusCompleted && !movieConfirmed(name)) return "2(unregistered)";
         return QString::number(status);
     }
 
@@ -237,10 +215,12 @@ class FaultMatrixE2E : public E2EFixture {
     // share again after a cancelled share, relaunch after a launch that
     // could not load the destination.
     QString retry(const QString& name, const QString& outcome) {
-        if (outcome == "6" || outcome == "7") {
+        if (outcome == QString::number(QVExportStatusCreateFailed) ||
+            outcome == QString::number(QVExportStatusUpdateFailed)) {
             const QString movie = storedItem(name).value("original").toString();
             if (sendAutomation(AgentAutomation::kRetry, movie) != 0) return "noretry";
-            if (!waitForStatus(name, 2, kSettleMs)) return settledStatus(name);
+            if (!waitForStatus(name, QVExportStatusCompleted, kSettleMs))
+                return settledStatus(name);
             return movieConfirmed(name) ? "2" : "2(unregistered)";
         }
         if (outcome == "sheet" && !relaunch()) return "hang";
@@ -330,8 +310,6 @@ class FaultMatrixE2E : public E2EFixture {
         if (runClient(open).exitCode != 0) return "client";
         return settledStatus(name);
     }
-
-    int launches_ = 0;
 
     void expectMatrix(const QList<Row>& rows) {
         const QStringList differing = matrix().mismatches(labelsOf(rows));

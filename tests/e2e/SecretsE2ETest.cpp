@@ -67,7 +67,7 @@ class SecretsE2E : public E2EFixture {
 
     // Names of the agent's files (and the log) that hold any form.
     QStringList leaks() const {
-        QStringList files{logPath, logPath + ".1"};
+        QStringList files = launchLogs();
         for (const QString& folder : {QVTesselUtil::relaydockFolder(),
                                       qEnvironmentVariable("XDG_CONFIG_HOME") + "/Corvane"}) {
             QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -101,14 +101,14 @@ TEST_F(SecretsE2E, NoPasswordInLogsStoredFilesOrErrorTexts) {
     // and one whose confirmation fails with an error envelope: the refusals
     // put the service's error texts into the log.
     ASSERT_EQ(share("Clean").exitCode, 0);
-    ASSERT_TRUE(waitForStatus("Clean", 2));
+    ASSERT_TRUE(waitForStatus("Clean", QVExportStatusCompleted));
     ASSERT_TRUE(service->setFault("create", "401"));
     ASSERT_EQ(share("Refused").exitCode, 0);
-    ASSERT_TRUE(waitForStatus("Refused", 6));
+    ASSERT_TRUE(waitForStatus("Refused", QVExportStatusCreateFailed));
     ASSERT_TRUE(service->clearFault("create"));
     ASSERT_TRUE(service->setFault("upload", "error", "9:storage failure"));
     ASSERT_EQ(share("Unconfirmed").exitCode, 0);
-    ASSERT_TRUE(waitForStatus("Unconfirmed", 7));
+    ASSERT_TRUE(waitForStatus("Unconfirmed", QVExportStatusUpdateFailed));
     ASSERT_TRUE(service->clearFaults());
 
     // The network library, whose password the agent has only as an MD5.
@@ -117,12 +117,11 @@ TEST_F(SecretsE2E, NoPasswordInLogsStoredFilesOrErrorTexts) {
     network.defaultLibrary = "newsroom";
     network.defaultProject = "documentary";
     writePreferences(network);
-    QFile::rename(logPath, logPath + ".1");
     ASSERT_TRUE(startAgent(false));
     ASSERT_TRUE(agent->waitForLog("Default destination: newsroom / documentary"));
     ASSERT_TRUE(agent->waitForLog("Libraries loaded"));
     ASSERT_EQ(share("Networked").exitCode, 0);
-    ASSERT_TRUE(waitForStatus("Networked", 2));
+    ASSERT_TRUE(waitForStatus("Networked", QVExportStatusCompleted));
     bool sentCredentials = false;
     for (const auto& request : service->requests("create").list)
         sentCredentials |= request.headers.value("Authorization").toString().startsWith("Basic ");

@@ -49,8 +49,7 @@ TEST_F(ShareE2E, DefaultDestinationInsideLibraryRegistersMovieAndDescription) {
     EXPECT_NE(QJsonDocument(options).toJson().indexOf("metadataSet"), -1);
 
     ASSERT_TRUE(waitForItem("Interview take", [](const QVariantMap& item) {
-        return item.value("exportstatus").toLongLong() == 2 &&
-               item.value("fcpxmlstatus").toLongLong() == 2 && item.contains("thumbnail");
+        return bothSides(item, QVExportStatusCompleted) && item.contains("thumbnail");
     }));
     const QVariantMap item = storedItem("Interview take");
     EXPECT_EQ(item.value("importtype").toLongLong(), 1);
@@ -100,7 +99,7 @@ TEST_F(ShareE2E, StoreToFolderImportsFromThatFolder) {
     const auto run = share("Outside", kMeta);
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.summary().value("folder").toString(), media);
-    ASSERT_TRUE(waitForStatus("Outside", 2));
+    ASSERT_TRUE(waitForStatus("Outside", QVExportStatusCompleted));
     EXPECT_EQ(storedItem("Outside").value("importtype").toLongLong(), 0);
     EXPECT_EQ(storedItem("Outside").value("storetopath").toString(), media);
 
@@ -122,7 +121,7 @@ TEST_F(ShareE2E, FcpxmlOnlyShareFollowsTheDescription) {
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_FALSE(run.summary().value("hasMedia").toBool());
     EXPECT_EQ(run.summary().value("files").toArray().size(), 1);
-    ASSERT_TRUE(waitForStatus("Only XML", 2));
+    ASSERT_TRUE(waitForStatus("Only XML", QVExportStatusCompleted));
     const QVariantMap item = storedItem("Only XML");
     EXPECT_TRUE(item.value("fcpxmlonly").toBool());
     EXPECT_FALSE(item.contains("original"));
@@ -139,7 +138,7 @@ TEST_F(ShareE2E, NameWithColonAndSlashIsWrittenAndRegisteredUnderUnderscores) {
     const auto run = share("Cut 1: intro/outro");
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.summary().value("basename").toString(), "Cut 1_ intro_outro");
-    ASSERT_TRUE(waitForStatus("Cut 1_ intro_outro", 2));
+    ASSERT_TRUE(waitForStatus("Cut 1_ intro_outro", QVExportStatusCompleted));
     const QJsonObject movie =
         assetWithSuffix(assetsNamed("Cut 1_ intro_outro"), "/Cut 1_ intro_outro.mov");
     EXPECT_FALSE(movie.isEmpty());
@@ -157,8 +156,7 @@ TEST_F(ShareE2E, DescriptionNamedBeforeTheMovieStillFinishesTheExport) {
     const auto opened = runClient({"open", files[1].toString(), files[0].toString()});
     ASSERT_EQ(opened.exitCode, 0);
     ASSERT_TRUE(waitForItem("Reversed", [](const QVariantMap& item) {
-        return item.value("exportstatus").toLongLong() == 2 &&
-               item.value("fcpxmlstatus").toLongLong() == 2;
+        return bothSides(item, QVExportStatusCompleted);
     }));
     EXPECT_FALSE(agent->log().contains("Unknown export item"));
 
@@ -187,13 +185,13 @@ TEST_F(ShareE2E, CancelledExportEndsCancelledAndIsNotResumed) {
     const auto run = share("Cancelled", {"--write-seconds", "3", "--cancel-after", "1"});
     EXPECT_NE(run.exitCode, 0);
     EXPECT_FALSE(run.step("cancel").isEmpty());
-    ASSERT_TRUE(waitForStatus("Cancelled", 3));
+    ASSERT_TRUE(waitForStatus("Cancelled", QVExportStatusCanceled));
 
     ASSERT_TRUE(restartAgent());
     // A later share completes; the cancelled item was not taken up again.
     ASSERT_EQ(share("After").exitCode, 0);
-    ASSERT_TRUE(waitForStatus("After", 2));
-    EXPECT_EQ(storedItem("Cancelled").value("exportstatus").toLongLong(), 3);
+    ASSERT_TRUE(waitForStatus("After", QVExportStatusCompleted));
+    EXPECT_EQ(movieStatus(storedItem("Cancelled")), QVExportStatusCanceled);
     EXPECT_TRUE(assetsNamed("Cancelled").isEmpty());
 }
 
@@ -204,13 +202,13 @@ TEST_F(ShareE2E, FailedCreateEndsInErrorAndRetrySucceedsOnceTheServiceIsBack) {
 
     const auto run = share("Flaky create");
     ASSERT_EQ(run.exitCode, 0);
-    ASSERT_TRUE(waitForStatus("Flaky create", 6));
+    ASSERT_TRUE(waitForStatus("Flaky create", QVExportStatusCreateFailed));
     EXPECT_TRUE(assetsNamed("Flaky create").isEmpty());
 
     ASSERT_TRUE(service->clearFault("create"));
     const QString movie = storedItem("Flaky create").value("original").toString();
     ASSERT_EQ(sendAutomation(AgentAutomation::kRetry, movie), 0);
-    ASSERT_TRUE(waitForStatus("Flaky create", 2));
+    ASSERT_TRUE(waitForStatus("Flaky create", QVExportStatusCompleted));
     const QJsonObject asset = assetWithSuffix(assetsNamed("Flaky create"), "/Flaky create.mov");
     ASSERT_FALSE(asset.isEmpty());
     EXPECT_TRUE(asset.value("_completed").toBool());
@@ -223,8 +221,7 @@ TEST_F(ShareE2E, FailedUploadCompleteEndsInErrorAndRetryConfirmsWithoutSecondCre
 
     ASSERT_EQ(share("Flaky upload").exitCode, 0);
     ASSERT_TRUE(waitForItem("Flaky upload", [](const QVariantMap& item) {
-        return item.value("exportstatus").toLongLong() == 7 &&
-               item.value("fcpxmlstatus").toLongLong() == 7;
+        return bothSides(item, QVExportStatusUpdateFailed);
     }));
     const int creates = service->requests("create").count;
     EXPECT_EQ(creates, 2);
@@ -232,7 +229,7 @@ TEST_F(ShareE2E, FailedUploadCompleteEndsInErrorAndRetryConfirmsWithoutSecondCre
     ASSERT_TRUE(service->clearFault("upload"));
     const QVariantMap item = storedItem("Flaky upload");
     ASSERT_EQ(sendAutomation(AgentAutomation::kRetry, item.value("original").toString()), 0);
-    ASSERT_TRUE(waitForStatus("Flaky upload", 2));
+    ASSERT_TRUE(waitForStatus("Flaky upload", QVExportStatusCompleted));
     EXPECT_EQ(service->requests("create").count, creates);
     // The movie's own asset, whichever file's creation ended last.
     const QString movieAsset = item.value("movieassetid").toString();
@@ -252,7 +249,7 @@ TEST_F(ShareE2E, NeverInteractIsRefused) {
     EXPECT_NE(run.exitCode, 0);
     EXPECT_EQ(run.step("make").value("error").toInt(), -1713);
     ASSERT_EQ(share("Loud").exitCode, 0);
-    ASSERT_TRUE(waitForStatus("Loud", 2));
+    ASSERT_TRUE(waitForStatus("Loud", QVExportStatusCompleted));
     EXPECT_TRUE(storedItem("Silent").isEmpty());
 }
 
@@ -261,7 +258,7 @@ TEST_F(ShareE2E, ExportDetectedAfterItsRegistrationKeepsItsStatus) {
     // The detector looks again only long after the editor has finished.
     ASSERT_TRUE(startAgent(true, 2000));
     ASSERT_EQ(share("Quick").exitCode, 0);
-    ASSERT_TRUE(waitForStatus("Quick", 2));
+    ASSERT_TRUE(waitForStatus("Quick", QVExportStatusCompleted));
     ASSERT_TRUE(agent->waitForLog("Export detected after its registration began: Quick"));
-    EXPECT_EQ(storedItem("Quick").value("exportstatus").toLongLong(), 2);
+    EXPECT_EQ(movieStatus(storedItem("Quick")), QVExportStatusCompleted);
 }

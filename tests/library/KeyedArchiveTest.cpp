@@ -18,7 +18,7 @@ std::shared_ptr<QVLibrary> libraryWithTree() {
     entry.insert("shared", true);
     auto library = QVLibrary::libraryWithDictionary(entry);
     library->connection()->setUserID("user");
-    library->connection()->setPassword("ABC");
+    library->connection()->setPassword("5EBE2294ECD0E0F08EAB7690D2A6EE69");
     library->setOnlineStatus(true);
     const QVariantMap object = node("p", "P", 0, {node("g", "G", 1, {node("h", "H", 1)})});
     auto project = QVProject::projectWithDictionary(object);
@@ -34,13 +34,19 @@ std::shared_ptr<QVLibrary> libraryWithTree() {
 TEST(KeyedArchiveTest, LibraryRoundTripKeepsFieldsTreeAndBackReferences) {
     auto library = libraryWithTree();
     const QByteArray data = KeyedArchiver::archivedDataWithRootObject(library);
+    // The connection, and so the password, stays out of the archive.
+    EXPECT_FALSE(data.contains("5EBE2294ECD0E0F08EAB7690D2A6EE69"));
+    EXPECT_FALSE(data.contains("host"));
     QString error;
     auto decoded = KeyedUnarchiver::unarchivedObjectOfClass<QVLibrary>(data, &error);
     ASSERT_TRUE(decoded) << error.toStdString();
-    EXPECT_EQ(*decoded->libDictionary(), *library->libDictionary());
+    EXPECT_FALSE(decoded->connection());
+    EXPECT_EQ(decoded->dbName(), "lib");
+    EXPECT_EQ(decoded->packageFolder(), "/pkg");
+    EXPECT_EQ(decoded->mountPath(), "/mnt/lib");
+    EXPECT_EQ(decoded->libraryType(), 1);
+    EXPECT_TRUE(decoded->isShared());
     EXPECT_TRUE(decoded->onlineStatus());
-    EXPECT_EQ(decoded->connection()->userID(), "user");
-    EXPECT_EQ(decoded->connection()->password(), "ABC");
     EXPECT_TRUE(decoded->desc().isNull());  // absent stays absent
 
     const QVProjectList projects = decoded->projects();
@@ -71,14 +77,34 @@ TEST(KeyedArchiveTest, ArchiveUsesFieldNamesAndSharesObjects) {
     const QVariantMap root = objects[0].toMap();
     EXPECT_EQ(root.value("$class"), "QVLibrary");
     for (const char* key : {"libraryType", "isShared", "onlineStatus", "dbName", "name",
-                            "packageFolder", "mountPath", "projects", "connection"})
+                            "packageFolder", "mountPath", "projects"})
         EXPECT_TRUE(root.contains(key)) << key;
+    EXPECT_FALSE(root.contains("connection"));
     const QVariantMap project = objects[1].toMap();
     for (const char* key :
          {"library", "rootProject", "id", "name", "dbName", "childGroups", "projectType"})
         EXPECT_TRUE(project.contains(key)) << key;
     EXPECT_FALSE(project.contains("level"));
     EXPECT_FALSE(project.contains("parent"));  // a top-level project has none
+}
+
+TEST(KeyedArchiveTest, ArchivesThatStillHoldAConnectionDecodeWithoutIt) {
+    QVariantMap archive = KeyedArchiver::archivedRootObject(libraryWithTree());
+    QVariantList objects = archive.value("$objects").toList();
+    QVariantMap root = objects[0].toMap();
+    root.insert("connection", QVariantMap{{"address", "host"},
+                                          {"port", 81},
+                                          {"userID", "user"},
+                                          {"password", "5EBE2294ECD0E0F08EAB7690D2A6EE69"}});
+    objects[0] = root;
+    archive.insert("$objects", objects);
+    QString error;
+    auto decoded =
+        std::dynamic_pointer_cast<QVLibrary>(KeyedUnarchiver::unarchiveRootObject(archive, &error));
+    ASSERT_TRUE(decoded) << error.toStdString();
+    EXPECT_EQ(decoded->name(), "Library");
+    EXPECT_EQ(decoded->projects().size(), 2);
+    EXPECT_FALSE(decoded->connection());
 }
 
 TEST(KeyedArchiveTest, MalformedArchivesFailCleanly) {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
@@ -79,36 +79,46 @@ TEST(DispatchTest, GlobalRunsOffTheMainThreadWithinItsBound) {
     EXPECT_LE(peak.load(), Dispatch::globalThreadLimit());
 }
 
-TEST(DispatchTest, AfterWaitsAndHandsWorkToTheChosenQueue) {
-    QThread* mainThread = QThread::currentThread();
-    std::mutex mutex;
-    std::vector<QString> events;
-    auto record = [&](const QString& what) {
-        std::lock_guard lock(mutex);
-        events.push_back(what);
+TEST(DispatchTest, AfterWaitsForItsClockAndHandsWorkToTheChosenQueue) {
+    using namespace std::chrono_literals;
+    const auto start = std::chrono::steady_clock::now();
+    std::atomic<std::chrono::milliseconds> elapsed{0ms};
+    auto moveClockTo = [&](std::chrono::milliseconds to) {
+        elapsed = to;
+        Dispatch::setClock([&elapsed, start] { return start + elapsed.load(); });
     };
-    QElapsedTimer clock;
-    clock.start();
-    qint64 mainElapsed = -1;
-    std::atomic<bool> globalOffMain{false};
+    moveClockTo(0ms);
+    struct RealClockAgain {
+        ~RealClockAgain() { Dispatch::setClock(nullptr); }
+    } restore;
+    QThread* mainThread = QThread::currentThread();
+    std::atomic<bool> early{false}, earlyOffMain{false}, late{false}, lateOnMain{false};
     Dispatch::after(40, [&] {
-        mainElapsed = clock.elapsed();
-        record(QThread::currentThread() == mainThread ? "late on main" : "late elsewhere");
+        lateOnMain = QThread::currentThread() == mainThread;
+        late = true;
     });
     Dispatch::after(
         5,
         [&] {
-            globalOffMain = QThread::currentThread() != mainThread;
-            record("early on global");
+            earlyOffMain = QThread::currentThread() != mainThread;
+            early = true;
         },
         Dispatch::Queue::Global);
-    ASSERT_TRUE(waitUntil([&] {
-        std::lock_guard lock(mutex);
-        return events.size() == 2;
-    }));
-    EXPECT_EQ(events, (std::vector<QString>{"early on global", "late on main"}));
-    EXPECT_TRUE(globalOffMain);
-    EXPECT_GE(mainElapsed, 40);  // never early
+
+    moveClockTo(39ms);
+    ASSERT_TRUE(waitUntil([&] { return early.load(); }));
+    EXPECT_TRUE(earlyOffMain);
+    // A delay that is due at once passes the timer thread after everything
+    // it handed over before, and the main queue keeps that order: once it ran,
+    // so would have anything fired at 39 ms.
+    bool marker = false;
+    Dispatch::after(0, [&] { marker = true; });
+    ASSERT_TRUE(waitUntil([&] { return marker; }));
+    EXPECT_FALSE(late.load());  // never early
+
+    moveClockTo(40ms);
+    ASSERT_TRUE(waitUntil([&] { return late.load(); }));
+    EXPECT_TRUE(lateOnMain);
 }
 
 TEST(DispatchTest, ManyPendingDelaysCostNoThreads) {

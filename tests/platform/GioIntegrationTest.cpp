@@ -48,7 +48,7 @@ QByteArray desktopEntry(const QString& name, const QString& recorder, const QStr
 
 // Reports the associations of argv[0] and performs the opening commands.
 RELAYDOCK_CHILD_MAIN(gioAssociations) {
-    if (argc < 2) return 2;
+    if (argc < 3) return 2;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     char name[] = "gio-child";
@@ -66,6 +66,8 @@ RELAYDOCK_CHILD_MAIN(gioAssociations) {
         {"all", describe(ApplicationAssociations::allApplications())},
         {"openWith", Workspace::openFileWithApplication(file, "alpha.desktop")},
         {"openWithUnknown", Workspace::openFileWithApplication(file, "absent.desktop")},
+        {"openWithProgram",
+         Workspace::openFileWithApplication(file, QString::fromLocal8Bit(argv[2]))},
         {"open", Workspace::openFile(file)},
         {"openMissing", Workspace::openFile(folder + "/missing.mov")},
         {"reveal", Workspace::revealInFileManager({file})},
@@ -107,9 +109,15 @@ TEST(GioIntegrationTest, AssociationsAndLaunchesFollowTheDesktopDatabase) {
               "x-scheme-handler/relaydock-test=delta.desktop\n");
     const QString clip = root + "/media/clip one.mov";
     writeFile(clip, QByteArray(64, '\0'));
+    // A program chosen by path (Open With > Other...) whose path GIO's
+    // command-line parser would split or unquote if it went in bare.
+    const QString program = root + "/Tools \"Q\" & 'R' 100%/open it";
+    writeFile(program,
+              "#!/bin/sh\nprintf '%s %s\\n' \"$#\" \"$1\" >> " + root.toUtf8() + "/program.log\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QProcess child;
-    ChildMain::setUp(child, "gioAssociations", {clip, root + "/media"});
+    ChildMain::setUp(child, "gioAssociations", {clip, root + "/media", program});
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", root);
     env.insert("XDG_DATA_HOME", root + "/data");
@@ -155,6 +163,7 @@ TEST(GioIntegrationTest, AssociationsAndLaunchesFollowTheDesktopDatabase) {
 
     EXPECT_TRUE(report["openWith"].toBool());
     EXPECT_FALSE(report["openWithUnknown"].toBool());
+    EXPECT_TRUE(report["openWithProgram"].toBool());
     EXPECT_TRUE(report["open"].toBool());
     EXPECT_FALSE(report["openMissing"].toBool());
     EXPECT_TRUE(report["reveal"].toBool());
@@ -167,8 +176,9 @@ TEST(GioIntegrationTest, AssociationsAndLaunchesFollowTheDesktopDatabase) {
     };
     ASSERT_TRUE(waitUntil([&] {
         return !logOf("alpha").isEmpty() && !logOf("beta").isEmpty() && !logOf("gamma").isEmpty() &&
-               !logOf("delta").isEmpty();
+               !logOf("delta").isEmpty() && !logOf("program").isEmpty();
     }));
+    EXPECT_EQ(logOf("program"), "1 " + clip);
     EXPECT_EQ(logOf("alpha"), clip);
     EXPECT_EQ(logOf("beta"), clip);
     EXPECT_EQ(logOf("gamma"), root + "/media");  // no file manager service: its folder opens

@@ -6,8 +6,9 @@
 #include "platform/UserDefaults.h"
 
 namespace {
-const QList<QByteArray> kVariables = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                                      "XDG_RUNTIME_DIR"};
+const QList<QByteArray> kVariables = {
+    "HOME",           "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+    "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS"};
 }
 
 TempHome::TempHome() {
@@ -25,6 +26,9 @@ TempHome::TempHome() {
     qputenv("XDG_DATA_HOME", dataHome().toUtf8());
     qputenv("XDG_CACHE_HOME", cacheHome().toUtf8());
     qputenv("XDG_RUNTIME_DIR", runtimeDir().toUtf8());
+    // Nothing a test runs reaches the desktop's session bus (notifications,
+    // the status icon); tests that want a bus start a private one.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + runtimeDir() + "/no-session-bus").toUtf8());
     UserDefaults::standardUserDefaults().reset();
 }
 

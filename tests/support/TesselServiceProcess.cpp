@@ -48,13 +48,16 @@ bool TesselServiceProcess::start() {
                           ? AppGroup::containerPath(AppGroup::fallbackIdentifier())
                           : options_.groupContainer;
 
+    // A restart comes back on the port of the first start, which the
+    // service chose itself when asked for 0: clients keep the address
+    // they know, and no port is guessed that another service could take.
     // --exit-on-stdin-eof: a test that crashes takes its service along.
     QStringList args = {QStringLiteral("--data"),
                         dataDir(),
                         QStringLiteral("--seed"),
                         seedFile,
                         QStringLiteral("--port"),
-                        QString::number(options_.port),
+                        QString::number(port_ != 0 ? port_ : options_.port),
                         QStringLiteral("--exit-on-stdin-eof")};
     if (options_.writeRegistry)
         args << QStringLiteral("--group-container") << groupContainer_;
@@ -184,22 +187,38 @@ bool TesselServiceProcess::clearFaults() {
                .toInt(-1) == 0;
 }
 
-TesselServiceProcess::Requests TesselServiceProcess::requests(const QString& endpoint) {
+TesselServiceProcess::Requests TesselServiceProcess::parseRequests(const QJsonObject& entry) {
     Requests result;
-    const QJsonObject answer =
-        callJson("GET", QStringLiteral("/admin/requests?endpoint=") + endpoint, {});
-    if (answer.value(QStringLiteral("error")).toInt(-1) != 0) return result;
-    const QJsonObject entry =
-        answer.value(QStringLiteral("endpoints")).toObject().value(endpoint).toObject();
     result.count = entry.value(QStringLiteral("count")).toInt();
     for (const QJsonValue& value : entry.value(QStringLiteral("requests")).toArray()) {
         const QJsonObject r = value.toObject();
         result.list.append(Request{r.value(QStringLiteral("method")).toString(),
                                    r.value(QStringLiteral("path")).toString(),
                                    r.value(QStringLiteral("headers")).toObject(),
-                                   r.value(QStringLiteral("body")).toString().toUtf8()});
+                                   r.value(QStringLiteral("body")).toString().toUtf8(),
+                                   r.value(QStringLiteral("sequence")).toInteger(),
+                                   r.value(QStringLiteral("received")).toInteger(),
+                                   r.value(QStringLiteral("answered")).toInteger()});
     }
     return result;
+}
+
+TesselServiceProcess::Requests TesselServiceProcess::requests(const QString& endpoint) {
+    const QJsonObject answer =
+        callJson("GET", QStringLiteral("/admin/requests?endpoint=") + endpoint, {});
+    if (answer.value(QStringLiteral("error")).toInt(-1) != 0) return {};
+    return parseRequests(
+        answer.value(QStringLiteral("endpoints")).toObject().value(endpoint).toObject());
+}
+
+QMap<QString, TesselServiceProcess::Requests> TesselServiceProcess::allRequests() {
+    QMap<QString, Requests> out;
+    const QJsonObject answer = callJson("GET", QStringLiteral("/admin/requests"), {});
+    if (answer.value(QStringLiteral("error")).toInt(-1) != 0) return out;
+    const QJsonObject endpoints = answer.value(QStringLiteral("endpoints")).toObject();
+    for (auto it = endpoints.begin(); it != endpoints.end(); ++it)
+        out.insert(it.key(), parseRequests(it.value().toObject()));
+    return out;
 }
 
 bool TesselServiceProcess::clearRequests() {
@@ -209,7 +228,10 @@ bool TesselServiceProcess::clearRequests() {
 }
 
 QJsonArray TesselServiceProcess::assets(const QString& dbName) {
-    return callJson("GET", QStringLiteral("/tessel/libraries/%1/assets").arg(dbName), {})
+    return callJson("GET",
+                    QStringLiteral("/tessel/libraries/%1/assets")
+                        .arg(QString::fromLatin1(QUrl::toPercentEncoding(dbName))),
+                    {})
         .value(QStringLiteral("items"))
         .toArray();
 }

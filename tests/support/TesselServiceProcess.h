@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -37,7 +38,7 @@ class TesselServiceProcess {
         QString groupContainer{};   // empty: the current shared group container
         bool writeRegistry = true;  // false: --no-registry
         QStringList bind{};         // addresses; empty: 127.0.0.1 (the first one is address())
-        int port = 0;               // 0: a free port
+        int port = 0;               // 0: the service picks a free one; restarts keep it
         QStringList faults{};       // "ENDPOINT=KIND[:ARG][@TIMES]"
         QStringList deepTrees{};    // "DBNAME:PROJECT:DEPTH"
         int startTimeoutMs = 15000;
@@ -51,6 +52,9 @@ class TesselServiceProcess {
         QString path;
         QJsonObject headers;
         QByteArray body;
+        qint64 sequence = 0;    // order of arrival over every endpoint
+        qint64 receivedUs = 0;  // system clock, microseconds since 1970
+        qint64 answeredUs = 0;  // 0: not answered (yet)
     };
     struct Requests {
         int count = -1;  // -1: the service could not be asked
@@ -85,6 +89,9 @@ class TesselServiceProcess {
     bool clearFaults();
 
     Requests requests(const QString& endpoint);
+    // Every endpoint's requests, by endpoint name (empty when the service
+    // could not be asked).
+    QMap<QString, Requests> allRequests();
     bool clearRequests();
     // Every stored asset of a library: its fields plus "_id", "_completed",
     // "_createdat", "_updatedat", "_completedat".
@@ -99,6 +106,7 @@ class TesselServiceProcess {
     QByteArray call(const QByteArray& method, const QString& path, const QByteArray& body,
                     int* status);
     QJsonObject callJson(const QByteArray& method, const QString& path, const QByteArray& body);
+    static Requests parseRequests(const QJsonObject& entry);
 
     Options options_;
     QTemporaryDir dataDir_;

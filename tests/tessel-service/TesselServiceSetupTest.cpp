@@ -106,7 +106,7 @@ TEST(TesselServiceSetup, RefusesBadSeedsWithAMessage) {
     const QList<QJsonObject> bad = {
         QJsonObject{},                                                       // no libraries
         QJsonObject{{"libraries", QJsonArray{QJsonObject{{"name", "x"}}}}},  // no dbname
-        QJsonObject{{"libraries", QJsonArray{QJsonObject{{"dbname", "a/b"}, {"name", "x"}}}}},
+        QJsonObject{{"libraries", QJsonArray{QJsonObject{{"dbname", "a/../b"}, {"name", "x"}}}}},
         QJsonObject{{"libraries", QJsonArray{QJsonObject{{"dbname", "a"}, {"name", "x"}},
                                              QJsonObject{{"dbname", "a"}, {"name", "y"}}}}},
         QJsonObject{

@@ -2,11 +2,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
 
 #include "platform/Localization.h"
+#include "ui/FCPXWindowController.h"
 #include "ui/QVAboutPanel.h"
 #include "ui/QVBorderLessWindow.h"
 #include "ui/QVButtonPanelView.h"
@@ -14,6 +16,7 @@
 #include "ui/QVSheetContentView.h"
 #include "ui/QVTesselDesign.h"
 #include "ui/kit/QVImages.h"
+#include "ui/kit/QVLumoButton.h"
 #include "ui/kit/QVLumoColorView.h"
 #include "ui/kit/QVLumoRokButton.h"
 
@@ -96,13 +99,24 @@ TEST(QVAboutPanel, ShowsVersionAndReleasesItselfOnClose) {
     EXPECT_TRUE(panel.isNull());
 }
 
-TEST(QVAboutPanel, AcknowledgementsComeFromTheResourceFolder) {
-    QTemporaryDir dir;
-    qputenv("RELAYDOCK_RESOURCE_DIR", dir.path().toUtf8());
-    EXPECT_EQ(QVAboutPanel::resourceFolder(), dir.path());
+// The About panel's button opens the acknowledgements the build made, with
+// the desktop's viewer.
+TEST(QVAboutPanel, AcknowledgementsButtonOpensThePdfThroughTheWorkspace) {
+    QStringList opened;
+    FCPXWindowController::setWorkspaceHook([&](const QString& command, const QString& path) {
+        opened << command + " " + path;
+        return true;
+    });
     QVAboutPanel panel;
-    EXPECT_FALSE(panel.acknowledgementsAction());  // missing file: reported, nothing opened
-    qunsetenv("RELAYDOCK_RESOURCE_DIR");
+    panel.ackButton()->click();
+    ASSERT_EQ(opened.size(), 1);
+    const QString pdf = opened.first().mid(5);
+    EXPECT_TRUE(opened.first().startsWith("open "));
+    EXPECT_EQ(QFileInfo(pdf).fileName(), "Acknowledgements_Relaydock.pdf");
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(pdf);
+    EXPECT_TRUE(file.read(5) == "%PDF-");
+    FCPXWindowController::setWorkspaceHook(nullptr);
 }
 
 // Every key the windows look up has a text a person can read, and formats

@@ -200,21 +200,36 @@ TEST_F(WindowControllerTest, ChosenDefaultsAreStoredAndAnUnreachableServiceClear
     EXPECT_EQ(c.projectTitleField()->text(), "Reel");
 }
 
-TEST_F(WindowControllerTest, ReloadPostsProjectsLoadedForEveryLibrary) {
-    auto lib = library("Unreached", 0);  // its service answers nothing
+// A pop-over of either panel reloads the registry, which makes new library
+// records; the reload button then refreshes those. The window shows the
+// registry's record of its default, not the one it held before.
+TEST_F(WindowControllerTest, ReloadAfterARegistryReloadShowsTheRegistrysDefaultRecord) {
+    auto before = library("Unreached", 0);  // its service answers nothing
+    auto project = QVProject::projectWithID("p1", "Film", before->dbName(), 0);
+    auto after = QVLibrary::libraryWithDictionary(*before->libDictionary());
+    ASSERT_TRUE(after);
+    after->setName("Renamed");
     auto& manager = QVLibraryManager::sharedManager();
     const QVLibraryList saved = manager.libraries();
-    manager.setLibraries({lib});
+    manager.setLibraries({after});
+    FCPXWindowController& c = controller();
+    c.setDefaultLibrary(before);
+    c.setDefaultProject(project);
     QVLibraryList posted;
     auto& center = NotificationCenter::defaultCenter();
     const auto token =
         center.addObserver("NOTI_LIBRARY_PROJECTS_LOADED", [&](const Notification& n) {
             if (const auto* l = std::any_cast<std::shared_ptr<QVLibrary>>(&n.object)) posted << *l;
         });
-    controller().reloadAction();
+    c.reloadAction();
     const bool arrived = waitUntil([&] { return !posted.isEmpty(); });
     center.removeObserver(token);
     manager.setLibraries(saved);
     ASSERT_TRUE(arrived);
-    EXPECT_EQ(posted, QVLibraryList{lib});
+    EXPECT_EQ(posted, QVLibraryList{after});
+    EXPECT_EQ(c.defaultLibrary(), after);
+    EXPECT_EQ(c.libraryTitleField()->text(), "Renamed");
+    // The new record has no tree yet: the old node still names the project.
+    EXPECT_EQ(c.defaultProject(), project);
+    EXPECT_EQ(c.projectTitleField()->text(), "Film");
 }

@@ -31,7 +31,12 @@ struct Seen {
 // Installs a hook that records the box and then answers it with `answer`.
 class Driver {
   public:
-    explicit Driver(std::function<void(QVAlertBox*)> answer) {
+    explicit Driver(std::function<void(QVAlertBox*)> answer)
+        : family_(QVTesselDesign::primaryFontFamily()) {
+        // Heights follow the font's line height, and which family stands in
+        // for the design's depends on the fonts a machine has (an image tool
+        // brings Nimbus Sans for Helvetica); pin one every machine has.
+        QVTesselDesign::setPrimaryFontFamily(QStringLiteral("DejaVu Sans"));
         QVAlertBox::setPresentationHook([this, answer](QVAlertBox* box) {
             ++seen.calls;
             QWidget* w = box->window();
@@ -56,8 +61,14 @@ class Driver {
             answer(box);
         });
     }
-    ~Driver() { QVAlertBox::setPresentationHook(nullptr); }
+    ~Driver() {
+        QVAlertBox::setPresentationHook(nullptr);
+        QVTesselDesign::setPrimaryFontFamily(family_);
+    }
     Seen seen;
+
+  private:
+    QString family_;
 };
 
 void pressOK(QVAlertBox* box) {
@@ -105,11 +116,11 @@ TEST(QVAlertBox, OneLineMessageStillReserves33Points) {
 TEST(QVAlertBox, WideTitleWidensTheBoxAndTheMessageColumn) {
     const QString title =
         QString("A title that is much wider than three hundred points ").repeated(2);
+    Driver driver(pressOK);
     const qreal T =
         QFontMetricsF(QVTesselDesign::alertBoxTitleAttributes().font).horizontalAdvance(title);
     ASSERT_GT(T, 300);
     qint64 answer = -1;
-    Driver driver(pressOK);
     QVAlertBox::showOKAlertBoxWithTitle(title, "Message", [&](qint64 code) { answer = code; });
     EXPECT_EQ(answer, 1);
     EXPECT_EQ(driver.seen.width, int(std::ceil(driver.seen.titleX + T + 25)));

@@ -67,10 +67,9 @@ TEST_F(AdapterTest, MovieInsideTheLibraryIsCreatedAndCompleted) {
     ASSERT_TRUE(run.wait());
     EXPECT_EQ(run.statuses, QList<qint64>({4, 5, 2}));
     EXPECT_EQ(run.completions, 1);
-    // The steps that record the status and the new asset ID run in the
-    // background, where the caller's save is done before the confirmation
-    // is sent; the last one in the service's completion on the main thread.
-    EXPECT_EQ(run.updateOnMain, QList<bool>({false, false, true}));
+    // The first step runs in the background, the rest in the service's
+    // completions on the main thread.
+    EXPECT_EQ(run.updateOnMain, QList<bool>({false, true, true}));
     EXPECT_TRUE(run.completionOnMain);
     ASSERT_FALSE(item->assetID().isEmpty());
     EXPECT_EQ(run.assetIDs.at(1), item->assetID());
@@ -213,7 +212,7 @@ TEST_F(AdapterTest, NothingIsSentForAnItemWithoutProjectOrFile) {
 }
 
 // The editor's announcement and a launch's resumption can ask for the same
-// file at once: the status both saw is claimed by one run only.
+// file at once: one run registers it.
 TEST_F(AdapterTest, RegistrationsAskedForTheSameStatusMakeOneAsset) {
     auto item = fx.insideItem("Clip 7", "p1");
     ASSERT_TRUE(UploadFixtures::touch(item->originalPath()));

@@ -3,12 +3,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 
 #include "UploadFixtures.h"
 #include "export/QVExportItem.h"
 #include "export/QVUploadLocation.h"
 #include "library/QVLibrary.h"
 #include "library/QVLibraryManager.h"
+#include "library/QVProject.h"
 #include "platform/Dispatch.h"
 #include "platform/QVLog.h"
 #include "platform/RunningApplications.h"
@@ -187,6 +189,95 @@ TEST_F(UploadManagerTest, CreateSendsOneItemAndUpdateReplacesTheID) {
                                        done = true;
                                    });
     ASSERT_TRUE(UploadFixtures::waitFor([&] { return done; }));
+}
+
+// Registry, reload, projects, access check, upload location, create and
+// upload for a library whose name holds "/", "?", "#", "%1", a space and
+// non-ASCII letters: each call carries the name as one encoded segment, and
+// the service files the asset under that library.
+TEST_F(UploadManagerTest, AnAwkwardLibraryNameIsOneSegmentOnEveryCall) {
+    using UploadFixtures::waitFor;
+    const QString name = UploadFixtures::kAwkwardName;
+    auto library = QVLibraryManager::sharedManager().libraryForDBName(name);
+    ASSERT_TRUE(library);
+    bool done = false, ok = false;
+    QVLibraryManager::sharedManager().reloadLibrary(library, [&](bool success, const QVErrorOpt&) {
+        ok = success;
+        done = true;
+    });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(library->onlineStatus());
+    EXPECT_EQ(library->name(), "Awkward");
+
+    QVErrorOpt error;
+    ASSERT_TRUE(library->loadProjectsWithError(&error));
+    auto project = library->projectWithID("a1");
+    ASSERT_TRUE(project);
+    done = ok = false;
+    QStringList failed;
+    project->accessibilityForReferenceFilePaths(
+        {"/no/such/clip.mov"}, [&](bool success, const QVErrorOpt&, const QStringList& paths) {
+            ok = success;
+            failed = paths;
+            done = true;
+        });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(failed, QStringList{"/no/such/clip.mov"});
+
+    auto location = fx.uploadLocation(library);
+    ASSERT_TRUE(location);
+    EXPECT_EQ(location->dbName(), name);
+    auto item = QVExportItem::exportItemWithName("Odd Clip", UploadFixtures::fcpMetaData(), library,
+                                                 project, QVImportTypeInsideLibrary, location,
+                                                 QString(), false);
+    ASSERT_TRUE(item);
+    ASSERT_TRUE(UploadFixtures::touch(item->originalPath()));
+    QString assetID;
+    done = false;
+    manager.createAssetWithLibrary(library, project, item->originalPath(),
+                                   QVUploadManager::metaDataWithExportItem(item, "mov"),
+                                   [&](bool, const QString& id, const QVErrorOpt&) {
+                                       assetID = id;
+                                       done = true;
+                                   });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    ASSERT_FALSE(assetID.isEmpty());
+    done = ok = false;
+    manager.uploadCompleteWithExportItem(item, item->originalPath(), assetID,
+                                         [&](bool success, const QVErrorOpt&) {
+                                             ok = success;
+                                             done = true;
+                                         });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    EXPECT_TRUE(ok);
+    const QJsonArray stored = fx.service.assets(name);
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored.first().toObject().value("_id").toString(), assetID);
+    EXPECT_TRUE(stored.first().toObject().value("_completed").toBool());
+
+    const QString prefix =
+        "/tessel/libraries/" + QString::fromLatin1(QUrl::toPercentEncoding(name));
+    for (const char* endpoint :
+         {"library", "projects", "access", "upload-location", "create", "upload"}) {
+        const auto requests = fx.service.requests(endpoint);
+        ASSERT_GE(requests.count, 1) << endpoint;
+        const QString path = requests.list.last().path;
+        EXPECT_TRUE(path == prefix || path.startsWith(prefix + "/")) << path.toStdString();
+    }
+
+    // Errors of the service name the library they are about.
+    ASSERT_TRUE(fx.service.setFault("upload-location", "error", "41", 1));
+    done = false;
+    manager.uploadLocationWithLibrary(
+        library, [&](bool, const std::shared_ptr<QVUploadLocation>&, const QVErrorOpt& e) {
+            error = e;
+            done = true;
+        });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->userInfo.value("dbname").toString(), name);
 }
 
 TEST(QVUploadManagerPaths, MasterPathStartsAtTheFirstMediaMaster) {

@@ -23,11 +23,14 @@ QJsonObject seed() {
                     {"group", QJsonArray{QJsonObject{{"id", "g2"}, {"name", "Group Two"}}}}}};
     const QJsonArray projects{QJsonObject{{"id", "p1"}, {"name", "Project One"}, {"group", groups}},
                               QJsonObject{{"id", "p2"}, {"name", "Project Two"}}};
-    return QJsonObject{
-        {"localuser", QJsonObject{{"id", "agent"}, {"password", "agent-secret"}}},
-        {"libraries",
-         QJsonArray{QJsonObject{
-             {"dbname", "media"}, {"name", "Media"}, {"type", 0}, {"projects", projects}}}}};
+    const QJsonObject media{
+        {"dbname", "media"}, {"name", "Media"}, {"type", 0}, {"projects", projects}};
+    const QJsonObject awkward{{"dbname", kAwkwardName},
+                              {"name", "Awkward"},
+                              {"type", 0},
+                              {"projects", QJsonArray{QJsonObject{{"id", "a1"}, {"name", "Odd"}}}}};
+    return QJsonObject{{"localuser", QJsonObject{{"id", "agent"}, {"password", "agent-secret"}}},
+                       {"libraries", QJsonArray{media, awkward}}};
 }
 
 QVariantMap fcpMetaData() {
@@ -92,11 +95,12 @@ std::shared_ptr<QVProject> ServiceFixture::node(const QString& id) const {
     return library->projectWithID(id);
 }
 
-std::shared_ptr<QVUploadLocation> ServiceFixture::uploadLocation() {
+std::shared_ptr<QVUploadLocation> ServiceFixture::uploadLocation(std::shared_ptr<QVLibrary> of) {
     std::shared_ptr<QVUploadLocation> location;
     bool done = false;
     QVUploadManager::sharedManager().uploadLocationWithLibrary(
-        library, [&](bool, const std::shared_ptr<QVUploadLocation>& result, const QVErrorOpt&) {
+        of ? of : library,
+        [&](bool, const std::shared_ptr<QVUploadLocation>& result, const QVErrorOpt&) {
             location = result;
             done = true;
         });

@@ -18,8 +18,11 @@ class QVUploadLocation;
 namespace UploadFixtures {
 
 // The seed: local user "agent"/"agent-secret"; library "media" with project
-// "p1" holding group "g1", which holds "g2"; project "p2" without groups.
+// "p1" holding group "g1", which holds "g2"; project "p2" without groups; and
+// a library named kAwkwardName with one project "a1".
 QJsonObject seed();
+// A database name holding everything a URL path treats specially.
+inline const QString kAwkwardName = QStringLiteral("Cut/2026 ?#%1 Ärger");
 
 // Clip metadata as the editor passes it.
 QVariantMap fcpMetaData();
@@ -49,7 +52,7 @@ class ServiceFixture {
 
     // The service's upload location for the library (asked through the
     // upload manager).
-    std::shared_ptr<QVUploadLocation> uploadLocation();
+    std::shared_ptr<QVUploadLocation> uploadLocation(std::shared_ptr<QVLibrary> of = nullptr);
     // An item inside the library at the service's upload location.
     std::shared_ptr<QVExportItem> insideItem(const QString& name, const QString& nodeID,
                                              bool fcpXMLOnly = false);

@@ -1,5 +1,9 @@
 #include "ShareClient.h"
 
+#include <algorithm>
+#include <limits>
+
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -132,18 +136,21 @@ int ShareClient::summary(const QString& status, int error, const QString& folder
 
 bool ShareClient::writeMedia(const ShareOptions& options, const QString& path, bool* cancelled) {
     *cancelled = false;
-    QByteArray source;
+    // A render handed over by a script can be many gigabytes: it is copied
+    // through a bounded buffer, never read whole.
+    constexpr qint64 kBlock = 4 * 1024 * 1024;
+    QBuffer generated;
+    QFile file(options.mediaPath);
+    QIODevice* source = &file;
     if (options.mediaPath.isEmpty()) {
-        source = QByteArray(256 * 1024, '\0');
-        for (qsizetype i = 0; i < source.size(); ++i) source[i] = char((i * 31) & 0xff);
-    } else {
-        QFile in(options.mediaPath);
-        if (!in.open(QIODevice::ReadOnly)) {
-            print(
-                {{"step", "write"}, {"file", path}, {"error", "cannot read " + options.mediaPath}});
-            return false;
-        }
-        source = in.readAll();
+        QByteArray bytes(256 * 1024, '\0');
+        for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 31) & 0xff);
+        generated.setData(bytes);
+        source = &generated;
+    }
+    if (!source->open(QIODevice::ReadOnly)) {
+        print({{"step", "write"}, {"file", path}, {"error", "cannot read " + options.mediaPath}});
+        return false;
     }
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -151,8 +158,11 @@ bool ShareClient::writeMedia(const ShareOptions& options, const QString& path, b
         return false;
     }
     // Written in timed chunks so that the agent sees an export in progress.
-    const int chunks = options.writeSeconds > 0 ? 20 : 1;
-    const qsizetype chunkSize = (source.size() + chunks - 1) / chunks;
+    // A pipe (--media /dev/stdin) has no size: it is copied to its end at once.
+    const bool sequential = source->isSequential();
+    const qint64 total = sequential ? std::numeric_limits<qint64>::max() : source->size();
+    const int chunks = options.writeSeconds > 0 && !sequential ? 20 : 1;
+    const qint64 chunkSize = sequential ? total : (total + chunks - 1) / chunks;
     QElapsedTimer clock;
     clock.start();
     // Checked before every chunk and once more at the end, so a cancel time
@@ -166,11 +176,24 @@ bool ShareClient::writeMedia(const ShareOptions& options, const QString& path, b
         print({{"step", "cancel"}, {"deleted", path}});
         return true;
     };
+    qint64 written = 0;
     for (int i = 0; i < chunks; ++i) {
         if (cancelDue()) return false;
-        if (out.write(source.mid(i * chunkSize, chunkSize)) < 0) {
-            print({{"step", "write"}, {"file", path}, {"error", out.errorString()}});
-            return false;
+        const qint64 chunkEnd = chunkSize >= total - written ? total : written + chunkSize;
+        while (written < chunkEnd) {
+            const QByteArray block = source->read(std::min(kBlock, chunkEnd - written));
+            if (block.isEmpty() && sequential) break;
+            if (block.isEmpty()) {
+                print({{"step", "write"},
+                       {"file", path},
+                       {"error", "cannot read " + options.mediaPath}});
+                return false;
+            }
+            if (out.write(block) != block.size()) {
+                print({{"step", "write"}, {"file", path}, {"error", out.errorString()}});
+                return false;
+            }
+            written += block.size();
         }
         out.flush();
         if (options.writeSeconds > 0)
@@ -178,7 +201,7 @@ bool ShareClient::writeMedia(const ShareOptions& options, const QString& path, b
     }
     if (cancelDue()) return false;
     out.close();
-    print({{"step", "write"}, {"file", path}, {"bytes", double(source.size())}});
+    print({{"step", "write"}, {"file", path}, {"bytes", double(written)}});
     return true;
 }
 

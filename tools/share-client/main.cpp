@@ -10,6 +10,7 @@
 //
 // Prints one JSON object per line; exit status 0 only when everything worked.
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -18,12 +19,11 @@
 
 namespace {
 
+// Installed as relaydock-share too: messages name the program as it was run.
 int usage(QTextStream& err, const QString& problem) {
-    err << "share-client: " << problem << "\n"
-        << "usage: share-client [--socket PATH] share --name NAME [--meta K=V]... "
-           "[--data-option K=V]... [--media FILE] [--write-seconds S] [--cancel-after S] "
-           "[--no-open] [--timeout S] [--interaction LEVEL]\n"
-           "       share-client [--socket PATH] make|get ID PROPERTY|open FILE...|reopen|quit\n";
+    const QString name = QCoreApplication::applicationName();
+    err << name << ": " << problem << "\n"
+        << "Try '" << name << " --help' for more information.\n";
     err.flush();
     return 2;
 }
@@ -36,62 +36,98 @@ bool parseSeconds(const QString& text, double* out) {
     return true;
 }
 
+QCommandLineOption valueOption(const char* name, const char* description, const char* value) {
+    return QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(description),
+                              QString::fromLatin1(value));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(RELAYDOCK_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QStringList args = app.arguments().mid(1);
 
-    QString socket;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Shares a clip with the running Relaydock agent the way the video editor\n"
+        "does, or sends it single events. Prints one JSON object per line; the\n"
+        "last line of a share sums it up. Exit status: 0 when everything worked,\n"
+        "1 when the agent or a step failed, 2 for a wrong command line.\n"
+        "\n"
+        "Commands:\n"
+        "  share --name NAME [--media FILE]  share a clip (the files written, then opened)\n"
+        "  make [--name NAME]                create an asset, print its specifier\n"
+        "  get ID PROPERTY                   read a property of an asset\n"
+        "  open FILE...                      tell the agent that files are written\n"
+        "  reopen | quit                     show the agent's window | end the agent"));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption socketOption = valueOption(
+        "socket", "The agent's socket (default $XDG_RUNTIME_DIR/relaydock/appleevents.sock).",
+        "path");
+    const QCommandLineOption name = valueOption("name", "The clip's name.", "name");
+    const QCommandLineOption meta =
+        valueOption("meta", "Metadata of the clip (repeatable).", "key=value");
+    const QCommandLineOption dataOption =
+        valueOption("data-option", "A data option of the clip (repeatable).", "key=value");
+    const QCommandLineOption media =
+        valueOption("media", "The movie to share; a small generated file without it.", "file");
+    const QCommandLineOption writeSeconds =
+        valueOption("write-seconds", "Spread the writing of the movie over this long.", "s");
+    const QCommandLineOption cancelAfter =
+        valueOption("cancel-after", "Delete the partly written movie after this long.", "s");
+    const QCommandLineOption timeoutOption =
+        valueOption("timeout", "How long to wait for each answer (default 120).", "s");
+    const QCommandLineOption interaction =
+        valueOption("interaction", "Interaction level of the make event, e.g. 0x20.", "level");
+    const QCommandLineOption noOpen(QStringLiteral("no-open"),
+                                    QStringLiteral("Write the files, do not tell the agent."));
+    parser.addOptions({socketOption, name, meta, dataOption, media, writeSeconds, cancelAfter,
+                       timeoutOption, interaction, noOpen});
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("share, make, get, open, reopen or quit."),
+                                 QStringLiteral("command [argument...]"));
+    if (!parser.parse(QCoreApplication::arguments())) return usage(err, parser.errorText());
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        out << parser.helpText();
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        out << QCoreApplication::applicationName() << ' ' << RELAYDOCK_VERSION << '\n';
+        return 0;
+    }
+
+    QString socket = parser.value(socketOption);
     double timeout = 120;
     ShareClient::ShareOptions options;
-    QString command;
-    QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString a = args[i];
-        auto value = [&](QString* target) {
-            if (i + 1 >= args.size()) return false;
-            *target = args[++i];
-            return true;
-        };
-        QString v;
-        if (a == "--socket") {
-            if (!value(&socket)) return usage(err, "--socket needs a path");
-        } else if (a == "--name") {
-            if (!value(&options.name)) return usage(err, "--name needs a value");
-        } else if (a == "--meta" || a == "--data-option") {
-            if (!value(&v) || !v.contains('=')) return usage(err, a + " needs KEY=VALUE");
-            QVariantMap& target = a == "--meta" ? options.metadata : options.dataOptions;
+    options.name = parser.value(name);
+    for (const QCommandLineOption* option : {&meta, &dataOption}) {
+        QVariantMap& target = option == &meta ? options.metadata : options.dataOptions;
+        for (const QString& v : parser.values(*option)) {
+            if (!v.contains('='))
+                return usage(err, "--" + option->names().first() + " needs KEY=VALUE");
             target.insert(v.section('=', 0, 0), v.section('=', 1));
-        } else if (a == "--media") {
-            if (!value(&options.mediaPath)) return usage(err, "--media needs a file");
-        } else if (a == "--write-seconds") {
-            if (!value(&v) || !parseSeconds(v, &options.writeSeconds))
-                return usage(err, "--write-seconds needs seconds");
-        } else if (a == "--cancel-after") {
-            if (!value(&v) || !parseSeconds(v, &options.cancelAfter))
-                return usage(err, "--cancel-after needs seconds");
-        } else if (a == "--timeout") {
-            if (!value(&v) || !parseSeconds(v, &timeout))
-                return usage(err, "--timeout needs seconds");
-        } else if (a == "--interaction") {
-            bool ok = false;
-            if (!value(&v)) return usage(err, "--interaction needs a level");
-            options.interactionLevel = qint32(v.toLongLong(&ok, 0));
-            if (!ok) return usage(err, "--interaction needs a number such as 0x20");
-        } else if (a == "--no-open") {
-            options.open = false;
-        } else if (a.startsWith("--")) {
-            return usage(err, "unknown option " + a);
-        } else if (command.isEmpty()) {
-            command = a;
-        } else {
-            positional << a;
         }
     }
-    if (command.isEmpty()) return usage(err, "no command");
+    options.mediaPath = parser.value(media);
+    if (parser.isSet(writeSeconds) &&
+        !parseSeconds(parser.value(writeSeconds), &options.writeSeconds))
+        return usage(err, "--write-seconds needs seconds");
+    if (parser.isSet(cancelAfter) && !parseSeconds(parser.value(cancelAfter), &options.cancelAfter))
+        return usage(err, "--cancel-after needs seconds");
+    if (parser.isSet(timeoutOption) && !parseSeconds(parser.value(timeoutOption), &timeout))
+        return usage(err, "--timeout needs seconds");
+    if (parser.isSet(interaction)) {
+        bool ok = false;
+        options.interactionLevel = qint32(parser.value(interaction).toLongLong(&ok, 0));
+        if (!ok) return usage(err, "--interaction needs a number such as 0x20");
+    }
+    options.open = !parser.isSet(noOpen);
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) return usage(err, "no command");
+    const QString command = positional.takeFirst();
     if (socket.isEmpty()) socket = AppleEventServer::defaultSocketPath();
 
     ShareClient client(out);

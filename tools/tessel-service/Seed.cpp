@@ -20,12 +20,14 @@ bool fail(QString* error, const QString& text) {
     return false;
 }
 
-// A library's database name becomes a URL segment and a folder name.
+// A library's database name becomes a URL segment (clients encode it) and
+// part of folder paths (Database/NAME): any text without control characters
+// whose "/"-separated parts stay inside those folders.
 bool validDbName(const QString& name) {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return false;
     for (const QChar c : name)
-        if (c == '/' || c == '\\' || c == '?' || c == '#' || c == '%' || c.isSpace() ||
-            c.unicode() < 0x20)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;
+    for (const QString& part : name.split(QLatin1Char('/')))
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
             return false;
     return true;
 }
@@ -109,8 +111,9 @@ bool Seed::readLibrary(const JsonTree& tree, int object, const QString& dataDir,
     bool ok = true;
     lib.dbName = tree.stringMember(object, QStringLiteral("dbname"), {}, &ok);
     if (!ok || !validDbName(lib.dbName))
-        return fail(error, QStringLiteral("library \"dbname\" missing or not usable in a URL: '%1'")
-                               .arg(lib.dbName));
+        return fail(
+            error, QStringLiteral("library \"dbname\" missing or not usable as a folder name: '%1'")
+                       .arg(lib.dbName));
     if (library(lib.dbName))
         return fail(error, QStringLiteral("duplicate library dbname '%1'").arg(lib.dbName));
     const QString where = QStringLiteral("library '%1': ").arg(lib.dbName);
@@ -178,7 +181,8 @@ bool Seed::addNode(SeedLibrary& library, SeedNode node, QString* error) {
     if (node.name.isEmpty())
         return fail(error, QStringLiteral("every project and group needs a name"));
     if (node.id.isEmpty())
-        node.id = QStringLiteral("%1-%2").arg(library.dbName).arg(library.nodes.size() + 1);
+        node.id =
+            QStringLiteral("%1-%2").arg(library.dbName, QString::number(library.nodes.size() + 1));
     if (library.nodeById.contains(node.id))
         return fail(error, QStringLiteral("duplicate project or group id '%1'").arg(node.id));
     const int index = static_cast<int>(library.nodes.size());

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUrl>
 
 #include "AssetStore.h"
 #include "RegistryWriter.h"
@@ -30,7 +32,30 @@ constexpr qint64 kAssetNotFound = 8;
 constexpr qint64 kStorageFailure = 9;
 constexpr qint64 kForbidden = 403;
 
-const char* const kLibraryPath = R"(/tessel/libraries/([^/]+))";
+// Every call about one library; the library and the endpoint are read from
+// the raw target, since httplib decodes the path before routing and an
+// encoded "/" in a name would otherwise split it.
+const char* const kLibraryCalls = R"(/tessel/libraries/.+)";
+
+// The segments of the request target's path, still percent-encoded.
+QStringList rawSegments(const httplib::Request& request) {
+    QString target = QString::fromStdString(request.target);
+    const qsizetype query = target.indexOf(QLatin1Char('?'));
+    if (query >= 0) target.truncate(query);
+    return target.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+}
+
+// NAME of /tessel/libraries/NAME/..., decoded.
+QString libraryName(const httplib::Request& request) {
+    const QStringList segments = rawSegments(request);
+    if (segments.size() < 3) return {};
+    return QUrl::fromPercentEncoding(segments.at(2).toUtf8());
+}
+
+// What follows NAME: "", "projects", "assets/create", ...
+QString libraryCall(const httplib::Request& request) {
+    return rawSegments(request).mid(3).join(QLatin1Char('/'));
+}
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
@@ -89,13 +114,14 @@ void TesselService::serve(const QString& endpoint, const httplib::Request& reque
         entry.headers.insert(key, previous.isEmpty() ? qs(value) : previous + ", " + qs(value));
     }
     entry.body = QByteArray::fromStdString(request.body);
-    log_.record(endpoint, std::move(entry));
+    const quint64 sequence = log_.record(endpoint, std::move(entry));
 
     const auto fault = faults_.take(endpoint);
     if (fault && Reply::sendReplacement(response, *fault)) return;
     if (fault && fault->kind == QLatin1String("delay"))
         std::this_thread::sleep_for(std::chrono::milliseconds(fault->arg.toInt()));
     handler(request).send(response, fault);
+    log_.answered(endpoint, sequence);
 }
 
 bool TesselService::isLocalUser(const httplib::Request& request) const {
@@ -121,7 +147,7 @@ bool TesselService::authorized(const httplib::Request& request, const SeedLibrar
 }
 
 const SeedLibrary* TesselService::libraryFor(const httplib::Request& request) const {
-    const SeedLibrary* library = seed_.library(qs(request.matches[1].str()));
+    const SeedLibrary* library = seed_.library(libraryName(request));
     if (!library) return nullptr;
     // A library whose address is one of ours is served only there, so a
     // second loopback address behaves like another host.
@@ -134,11 +160,11 @@ const SeedLibrary* TesselService::checkLibrary(const httplib::Request& request,
                                                Reply& reply) const {
     const SeedLibrary* library = libraryFor(request);
     if (!library) {
-        reply = authorized(request, nullptr)
-                    ? Reply::failure(
-                          404, kLibraryNotFound,
-                          QStringLiteral("Library not found: %1").arg(qs(request.matches[1].str())))
-                    : Reply::unauthorized();
+        reply =
+            authorized(request, nullptr)
+                ? Reply::failure(404, kLibraryNotFound,
+                                 QStringLiteral("Library not found: %1").arg(libraryName(request)))
+                : Reply::unauthorized();
         return nullptr;
     }
     if (!authorized(request, library)) {
@@ -151,23 +177,46 @@ const SeedLibrary* TesselService::checkLibrary(const httplib::Request& request,
 void TesselService::install(httplib::Server& server) {
     using Req = const httplib::Request&;
     using Res = httplib::Response&;
-    const std::string lib = kLibraryPath;
-    auto bind = [this](const char* endpoint, Reply (TesselService::*method)(Req) const) {
+    using Method = Reply (TesselService::*)(Req) const;
+    auto bind = [this](const char* endpoint, Method method) {
         return [this, endpoint, method](Req request, Res response) {
             serve(QString::fromLatin1(endpoint), request, response,
                   [this, method](Req r) { return (this->*method)(r); });
         };
     };
+    struct Call {
+        const char* path;  // after /tessel/libraries/NAME
+        const char* endpoint;
+        Method method;
+    };
+    // Calls of one HTTP method on /tessel/libraries/NAME/...
+    auto libraryCalls = [this](std::vector<Call> calls) {
+        return [this, calls](Req request, Res response) {
+            const QString path = libraryCall(request);
+            for (const Call& call : calls) {
+                if (path != QLatin1String(call.path)) continue;
+                serve(QString::fromLatin1(call.endpoint), request, response,
+                      [this, &call](Req r) { return (this->*call.method)(r); });
+                return;
+            }
+            Reply::failure(404, kUnknownEndpoint,
+                           QStringLiteral("No endpoint %1 %2")
+                               .arg(qs(request.method), QString::fromStdString(request.target)))
+                .send(response, std::nullopt);
+        };
+    };
     server.Get("/tessel/system", bind("system", &TesselService::system));
     server.Get("/tessel/libraries", bind("libraries", &TesselService::libraries));
-    server.Get(lib, bind("library", &TesselService::library));
-    server.Get(lib + "/projects", bind("projects", &TesselService::projects));
-    server.Post(lib + "/assets/access", bind("access", &TesselService::access));
-    server.Get(lib + "/assets/upload", bind("upload-location", &TesselService::uploadLocation));
-    server.Post(lib + "/assets/create", bind("create", &TesselService::create));
-    server.Post(lib + "/assets/upload", bind("upload", &TesselService::uploadComplete));
-    server.Post(lib + "/assets/update", bind("update", &TesselService::update));
-    server.Get(lib + "/assets", bind("assets", &TesselService::assets));
+    server.Get(kLibraryCalls,
+               libraryCalls({{"", "library", &TesselService::library},
+                             {"projects", "projects", &TesselService::projects},
+                             {"assets/upload", "upload-location", &TesselService::uploadLocation},
+                             {"assets", "assets", &TesselService::assets}}));
+    server.Post(kLibraryCalls,
+                libraryCalls({{"assets/access", "access", &TesselService::access},
+                              {"assets/create", "create", &TesselService::create},
+                              {"assets/upload", "upload", &TesselService::uploadComplete},
+                              {"assets/update", "update", &TesselService::update}}));
     installAdmin(server);
     server.set_error_handler([](Req request, Res response) {
         if (!response.body.empty()) return;
@@ -445,9 +494,8 @@ Reply TesselService::assets(const httplib::Request& request) const {
     const SeedLibrary* lib = libraryFor(request);
     if (!isLoopback(request.remote_addr) && !authorized(request, lib)) return Reply::unauthorized();
     if (!lib)
-        return Reply::failure(
-            404, kLibraryNotFound,
-            QStringLiteral("Library not found: %1").arg(qs(request.matches[1].str())));
+        return Reply::failure(404, kLibraryNotFound,
+                              QStringLiteral("Library not found: %1").arg(libraryName(request)));
     return Reply::success(QJsonObject{{QStringLiteral("items"), store_.list(lib->dbName)}});
 }
 

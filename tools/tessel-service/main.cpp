@@ -10,9 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 
@@ -38,67 +41,74 @@ struct Options {
 };
 
 int usage(const QString& problem) {
-    if (!problem.isEmpty()) std::fprintf(stderr, "tessel-service: %s\n", qPrintable(problem));
-    std::fprintf(stderr,
-                 "usage: tessel-service --data DIR --seed FILE [--port N] [--bind ADDRESS]...\n"
-                 "                      [--group-container DIR | --no-registry]\n"
-                 "                      [--fault ENDPOINT=KIND[:ARG][@TIMES]]...\n"
-                 "                      [--deep-tree DBNAME:PROJECT:DEPTH]...\n"
-                 "                      [--exit-on-stdin-eof]\n");
+    std::fprintf(stderr, "tessel-service: %s\nTry 'tessel-service --help' for more information.\n",
+                 qPrintable(problem));
     return 2;
 }
 
-bool parse(const QStringList& args, Options& options, QString* problem) {
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        auto value = [&](QString& out) {
-            if (i + 1 >= args.size()) {
-                *problem = arg + QStringLiteral(" needs a value");
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        QString v;
-        if (arg == QLatin1String("--no-registry")) {
-            options.writeRegistry = false;
-            continue;
-        }
-        if (arg == QLatin1String("--exit-on-stdin-eof")) {
-            options.exitOnStdinEof = true;
-            continue;
-        }
-        if (!value(v)) return false;
-        if (arg == QLatin1String("--data")) {
-            options.dataDir = v;
-        } else if (arg == QLatin1String("--seed")) {
-            options.seedFile = v;
-        } else if (arg == QLatin1String("--port")) {
-            bool ok = false;
-            options.port = v.toInt(&ok);
-            if (!ok || options.port < 0 || options.port > 65535) {
-                *problem = QStringLiteral("--port wants 0 to 65535");
-                return false;
-            }
-        } else if (arg == QLatin1String("--group-container")) {
-            options.groupContainer = v;
-        } else if (arg == QLatin1String("--bind")) {
-            options.bind.append(v);
-        } else if (arg == QLatin1String("--fault")) {
-            options.faults.append(v);
-        } else if (arg == QLatin1String("--deep-tree")) {
-            options.deepTrees.append(v);
-        } else {
-            *problem = QStringLiteral("unknown option %1").arg(arg);
-            return false;
-        }
+QCommandLineOption valueOption(const char* name, const char* description, const char* value) {
+    return QCommandLineOption(QString::fromLatin1(name), QString::fromUtf8(description),
+                              QString::fromLatin1(value));
+}
+
+// Empty: go on; otherwise the process ends with that status.
+std::optional<int> parse(const QStringList& args, Options& options) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("The stand-in Tessel media service: serves the seeded libraries over HTTP,\n"
+                       "stores assets in DIR/tessel.sqlite and writes the library registry the\n"
+                       "agent reads. Prints \"listening on ADDRESS:PORT\" once it answers."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption data =
+        valueOption("data", "Where libraries and the database go.", "dir");
+    const QCommandLineOption seed =
+        valueOption("seed", "Libraries, projects and groups (JSON).", "file");
+    const QCommandLineOption port = valueOption("port", "Port to listen on; 0 picks one.", "n");
+    const QCommandLineOption bind =
+        valueOption("bind", "Address to listen on (repeatable; default 127.0.0.1).", "address");
+    const QCommandLineOption groupContainer = valueOption(
+        "group-container", "Where the registry is written (default the user's).", "dir");
+    const QCommandLineOption noRegistry(QStringLiteral("no-registry"),
+                                        QStringLiteral("Write no registry files."));
+    const QCommandLineOption fault =
+        valueOption("fault", "Inject a fault: ENDPOINT=KIND[:ARG][@TIMES] (repeatable).", "spec");
+    const QCommandLineOption deepTree =
+        valueOption("deep-tree", "Add a project tree DBNAME:PROJECT:DEPTH (repeatable).", "spec");
+    const QCommandLineOption exitOnStdinEof(
+        QStringLiteral("exit-on-stdin-eof"),
+        QStringLiteral("Stop when standard input closes (the parent went away)."));
+    parser.addOptions(
+        {data, seed, port, bind, groupContainer, noRegistry, fault, deepTree, exitOnStdinEof});
+    if (!parser.parse(args)) return usage(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
     }
-    if (options.dataDir.isEmpty() || options.seedFile.isEmpty()) {
-        *problem = QStringLiteral("--data and --seed are required");
-        return false;
+    if (parser.isSet(version)) {
+        std::printf("tessel-service %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        return 0;
     }
+    if (!parser.positionalArguments().isEmpty())
+        return usage(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments()[0]));
+    options.dataDir = parser.value(data);
+    options.seedFile = parser.value(seed);
+    if (parser.isSet(port)) {
+        bool ok = false;
+        options.port = parser.value(port).toInt(&ok);
+        if (!ok || options.port < 0 || options.port > 65535)
+            return usage(QStringLiteral("--port wants 0 to 65535"));
+    }
+    options.groupContainer = parser.value(groupContainer);
+    options.writeRegistry = !parser.isSet(noRegistry);
+    options.exitOnStdinEof = parser.isSet(exitOnStdinEof);
+    options.bind = parser.values(bind);
+    options.faults = parser.values(fault);
+    options.deepTrees = parser.values(deepTree);
+    if (options.dataDir.isEmpty() || options.seedFile.isEmpty())
+        return usage(QStringLiteral("--data and --seed are required"));
     if (options.bind.isEmpty()) options.bind.append(QStringLiteral("127.0.0.1"));
-    return true;
+    return std::nullopt;
 }
 
 int fatal(const QString& text) {
@@ -119,9 +129,10 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(RELAYDOCK_VERSION));
     Options options;
+    if (const auto status = parse(QCoreApplication::arguments(), options)) return *status;
     QString problem;
-    if (!parse(QCoreApplication::arguments(), options, &problem)) return usage(problem);
     if (!QDir().mkpath(options.dataDir))
         return fatal(QStringLiteral("cannot create ") + options.dataDir);
     const QString dataDir = QDir(options.dataDir).absolutePath();
@@ -143,6 +154,13 @@ int main(int argc, char** argv) {
     for (const QString& address : options.bind) {
         auto server = std::make_unique<httplib::Server>();
         server->new_task_queue = [] { return new httplib::ThreadPool(32); };
+        // httplib writes an answer's headers and body in two writes; without
+        // TCP_NODELAY the body waits for the client's delayed acknowledgement
+        // of the headers (about 40 ms) on every kept-alive request.
+        server->set_tcp_nodelay(true);
+        // httplib closes a kept-alive connection after 5 requests by
+        // default, fewer than one share makes; a real server allows far more.
+        server->set_keep_alive_max_count(1000);
         const std::string host = address.toStdString();
         if (port == 0) {
             port = server->bind_to_any_port(host);
