@@ -55,10 +55,10 @@ qint64 integerAt(const QVariantMap& map, const QString& key) {
     return QVTesselUtil::integerReading(map.value(key)).value_or(0);
 }
 
-std::optional<QVariantMap> mapAt(const QVariantMap& map, const QString& key) {
-    const QVariant value = map.value(key);
-    if (value.typeId() != QMetaType::QVariantMap) return std::nullopt;
-    return value.toMap();
+// A path kept only when it differs from its NFC form.
+QString nfcIfDifferent(const QString& path) {
+    const QString normalized = nfc(path);
+    return normalized == path ? QString() : normalized;
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithName(
     item->project_ = project;
     item->projectID_ = project->id();
     item->projectName_ = project->name();
-    item->fcpMetaData_ = fcpMetaData;
+    item->setFcpMetaDataLocked(fcpMetaData);
     item->locationInfo_ = locationInfo;
     item->fcpXMLOnly_ = fcpXMLOnly;
     item->importType_ = importType;
@@ -106,17 +106,36 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithName(
     return item;
 }
 
-std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(
-    const QVariantMap& dictionary) {
+QString QVExportItem::SharedValues::string(const QString& value) {
+    if (value.isNull()) return value;
+    std::lock_guard lock(mutex_);
+    return *strings_.insert(value);
+}
+
+std::shared_ptr<QVUploadLocation> QVExportItem::SharedValues::location(const QVariant& dictionary) {
+    QByteArray key;
+    PropertyList::appendXmlValue(key, dictionary, 0);
+    std::lock_guard lock(mutex_);
+    auto& location = locations_[key];
+    if (!location) location = QVUploadLocation::uploadLocationWithDictionary(dictionary);
+    return location;
+}
+
+std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(const QVariantMap& dictionary,
+                                                                     SharedValues* shared) {
+    auto common = [shared](const QString& value) { return shared ? shared->string(value) : value; };
     auto item = std::make_shared<QVExportItem>();
     item->name_ = stringAt(dictionary, kName);
     item->thumbnailPath_ = stringAt(dictionary, kThumbnail);
     item->thumbnailTried_ = item->thumbnailPath_.isNull();
     item->setPathsLocked(stringAt(dictionary, kOriginal), stringAt(dictionary, kFcpXML));
-    item->storeToPath_ = stringAt(dictionary, kStoreToPath);
+    item->storeToPath_ = common(stringAt(dictionary, kStoreToPath));
     item->assetID_ = stringAt(dictionary, kAssetID);
+    // The shared asset ID is one of the other two: held once.
     item->movieAssetID_ = stringAt(dictionary, kMovieAssetID);
+    if (item->movieAssetID_ == item->assetID_) item->movieAssetID_ = item->assetID_;
     item->fcpXMLAssetID_ = stringAt(dictionary, kFcpXMLAssetID);
+    if (item->fcpXMLAssetID_ == item->assetID_) item->fcpXMLAssetID_ = item->assetID_;
     item->exportStatus_ = integerAt(dictionary, kExportStatus);
     item->fcpXMLStatus_ = integerAt(dictionary, kFcpXMLStatus);
     if (dictionary.contains(kFcpXMLOnly))
@@ -125,22 +144,26 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(
     item->library_ =
         QVLibraryManager::sharedManager().libraryForDBName(stringAt(dictionary, kLibrary));
     if (item->library_) {
-        item->projectID_ = stringAt(dictionary, kProject);
+        item->projectID_ = common(stringAt(dictionary, kProject));
         item->project_ = item->library_->projectWithID(item->projectID_);
         if (item->project_)
             item->projectName_ = item->project_->name();
         else if (const QString stored = stringAt(dictionary, kProjectName); !stored.isNull())
-            item->projectName_ = stored;
+            item->projectName_ = common(stored);
         else
             item->projectName_ = QStringLiteral("Unknown");
     }
     if (dictionary.contains(kLocationInfo))
         item->locationInfo_ =
-            QVUploadLocation::uploadLocationWithDictionary(dictionary.value(kLocationInfo));
+            shared
+                ? shared->location(dictionary.value(kLocationInfo))
+                : QVUploadLocation::uploadLocationWithDictionary(dictionary.value(kLocationInfo));
     item->importType_ = dictionary.contains(kImportType) ? integerAt(dictionary, kImportType)
                                                          : QVImportTypeInsideLibrary;
     // Kept so that a retry after a restart still sends the clip's metadata.
-    item->fcpMetaData_ = mapAt(dictionary, kFcpMetaData);
+    if (const QVariant metaData = dictionary.value(kFcpMetaData);
+        metaData.typeId() == QMetaType::QVariantMap)
+        PropertyList::appendXmlValue(item->fcpMetaDataXml_, metaData, kMetaDataDepth);
     return item;
 }
 
@@ -163,7 +186,7 @@ QVariantMap QVExportItem::dictionaryLocked() const {
     insertString(map, kThumbnail, thumbnailPath_);
     insertString(map, kOriginal, originalPath_);
     insertString(map, kFcpXML, fcpXMLPath_);
-    if (fcpMetaData_) map.insert(kFcpMetaData, *fcpMetaData_);
+    if (const auto metaData = metaDataLocked()) map.insert(kFcpMetaData, *metaData);
     if (locationInfo_ && locationInfo_->uploadLocationDict())
         map.insert(kLocationInfo, *locationInfo_->uploadLocationDict());
     insertString(map, kStoreToPath, storeToPath_);
@@ -178,76 +201,97 @@ QVariantMap QVExportItem::dictionaryLocked() const {
 }
 
 void QVExportItem::appendXml(QByteArray& out, int depth) const {
-    std::unique_lock lock(mutex_);
-    XmlInputs inputs{version_,
-                     depth,
-                     exportStatus_.load(),
-                     fcpXMLStatus_.load(),
-                     library_ ? library_->dbName() : QString(),
-                     storedProjectName()};
-    if (xml_ && xmlInputs_ == inputs) {
-        const std::shared_ptr<const QByteArray> cached = xml_;
-        lock.unlock();
-        out.append(*cached);
-        return;
-    }
     // Copies are cheap (shared data); the text is made outside the lock.
+    std::unique_lock lock(mutex_);
     const QString assetID = assetID_, movieAssetID = movieAssetID_, fcpXMLAssetID = fcpXMLAssetID_,
                   fcpXMLPath = fcpXMLPath_, name = name_, originalPath = originalPath_,
                   projectID = projectID_, storeToPath = storeToPath_,
-                  thumbnailPath = thumbnailPath_;
-    const std::optional<QVariantMap> metaData = fcpMetaData_;
-    const std::optional<QVariantMap> location =
-        locationInfo_ ? locationInfo_->uploadLocationDict() : std::nullopt;
+                  thumbnailPath = thumbnailPath_, projectName = storedProjectName(),
+                  libraryName = library_ ? library_->dbName() : QString();
+    const QByteArray metaDataXml = fcpMetaDataXml_;
+    const std::shared_ptr<QVUploadLocation> location = locationInfo_;
     const bool xmlOnly = fcpXMLOnly_;
     const qint64 importType = importType_;
+    const qint64 exportStatus = exportStatus_.load();
+    const qint64 fcpXMLStatus = fcpXMLStatus_.load();
     lock.unlock();
 
     // Keys in the order of the dictionary form (sorted), so the text equals
     // PropertyList's rendering of exportItemDictionary().
-    auto xml = std::make_shared<QByteArray>();
-    xml->reserve(xml_ ? xml_->size() + 256 : 2048);
     const int inner = depth + 1;
     auto text = [&](const QString& key, const QString& value) {
         if (value.isNull()) return;
-        PropertyList::appendXmlTextElement(*xml, "key", key, inner);
-        PropertyList::appendXmlTextElement(*xml, "string", value, inner);
+        PropertyList::appendXmlTextElement(out, "key", key, inner);
+        PropertyList::appendXmlTextElement(out, "string", value, inner);
     };
     auto value = [&](const QString& key, const QVariant& v) {
-        const qsizetype before = xml->size();
-        PropertyList::appendXmlTextElement(*xml, "key", key, inner);
-        const qsizetype afterKey = xml->size();
-        PropertyList::appendXmlValue(*xml, v, inner);
-        if (xml->size() == afterKey) xml->truncate(before);
+        const qsizetype before = out.size();
+        PropertyList::appendXmlTextElement(out, "key", key, inner);
+        const qsizetype afterKey = out.size();
+        PropertyList::appendXmlValue(out, v, inner);
+        if (out.size() == afterKey) out.truncate(before);
     };
-    if (depth > 0) xml->append(qsizetype(depth), '\t');
-    xml->append("<dict>\n");
+    if (depth > 0) out.append(qsizetype(depth), '\t');
+    out.append("<dict>\n");
     text(kAssetID, assetID);
-    value(kExportStatus, inputs.exportStatus);
-    if (metaData) value(kFcpMetaData, *metaData);
+    value(kExportStatus, exportStatus);
+    if (!metaDataXml.isNull()) {
+        if (inner == kMetaDataDepth) {
+            PropertyList::appendXmlTextElement(out, "key", kFcpMetaData, inner);
+            out.append(metaDataXml);
+        } else if (const auto metaData = readMetaData(metaDataXml)) {
+            value(kFcpMetaData, *metaData);
+        }
+    }
     text(kFcpXML, fcpXMLPath);
     text(kFcpXMLAssetID, fcpXMLAssetID);
     value(kFcpXMLOnly, xmlOnly);
-    value(kFcpXMLStatus, inputs.fcpXMLStatus);
+    value(kFcpXMLStatus, fcpXMLStatus);
     value(kImportType, importType);
-    text(kLibrary, inputs.libraryName);
-    if (location) value(kLocationInfo, *location);
+    text(kLibrary, libraryName);
+    if (location && location->uploadLocationDict())
+        value(kLocationInfo, *location->uploadLocationDict());
     text(kMovieAssetID, movieAssetID);
     text(kName, name);
     text(kOriginal, originalPath);
     text(kProject, projectID);
-    text(kProjectName, inputs.projectName);
+    text(kProjectName, projectName);
     text(kStoreToPath, storeToPath);
     text(kThumbnail, thumbnailPath);
-    if (depth > 0) xml->append(qsizetype(depth), '\t');
-    xml->append("</dict>\n");
-    out.append(*xml);
+    if (depth > 0) out.append(qsizetype(depth), '\t');
+    out.append("</dict>\n");
+}
 
-    lock.lock();
-    // The inputs are those of the snapshot; a change made meanwhile has
-    // moved the version on, so the next save makes the text again.
-    xml_ = std::move(xml);
-    xmlInputs_ = std::move(inputs);
+std::optional<QVariantMap> QVExportItem::readMetaData(const QByteArray& xml) {
+    const auto value =
+        PropertyList::read(QByteArray("<plist version=\"1.0\">") + xml + QByteArray("</plist>"));
+    if (!value || value->typeId() != QMetaType::QVariantMap) return std::nullopt;
+    return value->toMap();
+}
+
+std::optional<QVariantMap> QVExportItem::metaDataLocked() const {
+    if (fcpMetaDataXml_.isNull()) return std::nullopt;
+    return readMetaData(fcpMetaDataXml_);
+}
+
+void QVExportItem::setFcpMetaDataLocked(const std::optional<QVariantMap>& metaData) {
+    fcpMetaDataXml_ = QByteArray();
+    if (metaData) PropertyList::appendXmlValue(fcpMetaDataXml_, *metaData, kMetaDataDepth);
+}
+
+std::optional<QVariantMap> QVExportItem::fcpMetaData() const {
+    QByteArray xml;
+    {
+        std::lock_guard lock(mutex_);
+        xml = fcpMetaDataXml_;
+    }
+    if (xml.isNull()) return std::nullopt;
+    return readMetaData(xml);
+}
+
+void QVExportItem::setFcpMetaData(const std::optional<QVariantMap>& metaData) {
+    std::lock_guard lock(mutex_);
+    setFcpMetaDataLocked(metaData);
 }
 
 QString QVExportItem::filePath() const {
@@ -263,9 +307,8 @@ qint64 QVExportItem::status() const {
 void QVExportItem::setPathsLocked(const QString& original, const QString& fcpxml) {
     originalPath_ = original;
     fcpXMLPath_ = fcpxml;
-    nfcOriginalPath_ = nfc(original);
-    nfcFcpXMLPath_ = nfc(fcpxml);
-    changed();
+    nfcOriginalPath_ = nfcIfDifferent(original);
+    nfcFcpXMLPath_ = nfcIfDifferent(fcpxml);
 }
 
 #define QV_ITEM_FIELD(Type, getter, setter, member) \
@@ -276,7 +319,6 @@ void QVExportItem::setPathsLocked(const QString& original, const QString& fcpxml
     void QVExportItem::setter(const Type& value) {  \
         std::lock_guard lock(mutex_);               \
         member = value;                             \
-        changed();                                  \
     }
 
 QV_ITEM_FIELD(QString, name, setName, name_)
@@ -288,13 +330,12 @@ QV_ITEM_FIELD(QString, assetID, setAssetID, assetID_)
 QV_ITEM_FIELD(QString, movieAssetID, setMovieAssetID, movieAssetID_)
 QV_ITEM_FIELD(QString, fcpXMLAssetID, setFcpXMLAssetID, fcpXMLAssetID_)
 QV_ITEM_FIELD(std::shared_ptr<QVUploadLocation>, locationInfo, setLocationInfo, locationInfo_)
-QV_ITEM_FIELD(std::optional<QVariantMap>, fcpMetaData, setFcpMetaData, fcpMetaData_)
 QV_ITEM_FIELD(QString, storeToPath, setStoreToPath, storeToPath_)
 #undef QV_ITEM_FIELD
 
 QString QVExportItem::normalizedOriginalPath() const {
     std::lock_guard lock(mutex_);
-    return nfcOriginalPath_;
+    return nfcOriginalPath_.isNull() ? originalPath_ : nfcOriginalPath_;
 }
 
 void QVExportItem::setExportStatus(qint64 status) {
@@ -313,7 +354,6 @@ QString QVExportItem::thumbnailPath() const {
 void QVExportItem::setThumbnailPath(const QString& thumbnailPath) {
     std::lock_guard lock(mutex_);
     thumbnailPath_ = thumbnailPath;
-    changed();
 }
 
 QImage QVExportItem::thumbnailImage() const {
@@ -363,7 +403,7 @@ void QVExportItem::setFcpXMLPath(const QString& path) {
 
 QString QVExportItem::normalizedFcpXMLPath() const {
     std::lock_guard lock(mutex_);
-    return nfcFcpXMLPath_;
+    return nfcFcpXMLPath_.isNull() ? fcpXMLPath_ : nfcFcpXMLPath_;
 }
 
 bool QVExportItem::fcpXMLOnly() const {
@@ -374,7 +414,6 @@ bool QVExportItem::fcpXMLOnly() const {
 void QVExportItem::setFcpXMLOnly(bool fcpXMLOnly) {
     std::lock_guard lock(mutex_);
     fcpXMLOnly_ = fcpXMLOnly;
-    changed();
 }
 
 qint64 QVExportItem::importType() const {
@@ -385,7 +424,6 @@ qint64 QVExportItem::importType() const {
 void QVExportItem::setImportType(qint64 importType) {
     std::lock_guard lock(mutex_);
     importType_ = importType;
-    changed();
 }
 
 // Every key is written; the coder leaves nil values out, which read back as
@@ -399,7 +437,7 @@ void QVExportItem::encodeWithCoder(KeyedArchiver& coder) const {
     coder.encodeString(thumbnailPath_, kThumbnail);
     coder.encodeString(originalPath_, kOriginal);
     coder.encodeString(fcpXMLPath_, kFcpXML);
-    if (fcpMetaData_) coder.encodeValue(*fcpMetaData_, kFcpMetaData);
+    if (const auto metaData = metaDataLocked()) coder.encodeValue(*metaData, kFcpMetaData);
     if (locationInfo_ && locationInfo_->uploadLocationDict())
         coder.encodeValue(*locationInfo_->uploadLocationDict(), kLocationInfo);
     coder.encodeString(storeToPath_, kStoreToPath);
@@ -438,6 +476,7 @@ void QVExportItem::initWithCoder(const KeyedUnarchiver& coder) {
     importType_ = coder.containsValueForKey(kImportType) ? coder.decodeInt64(kImportType)
                                                          : QVImportTypeInsideLibrary;
     const QVariant metaData = coder.decodeValue(kFcpMetaData);
-    if (metaData.typeId() == QMetaType::QVariantMap) fcpMetaData_ = metaData.toMap();
-    changed();
+    setFcpMetaDataLocked(metaData.typeId() == QMetaType::QVariantMap
+                             ? std::optional<QVariantMap>(metaData.toMap())
+                             : std::nullopt);
 }
