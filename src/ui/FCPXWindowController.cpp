@@ -374,7 +374,11 @@ void FCPXWindowController::importFCPXMLForExportItem(const ItemPtr& item) {
 // ---- Launch ----
 
 void FCPXWindowController::checkExportItems() {
-    for (const auto& item : QVExportItemManager::sharedManager().exportItems()) {
+    checkExportItems(QVExportItemManager::sharedManager().exportItems());
+}
+
+void FCPXWindowController::checkExportItems(const QVExportItemList& items) {
+    for (const auto& item : items) {
         const qint64 status = item->status();
         // A movie registered before the agent ended can leave its
         // description half-way; only a cancelled export is left alone.
@@ -440,19 +444,26 @@ void FCPXWindowController::loadExportItems() {
     Dispatch::after(launchDelay(), [weak] {
         auto self = weak.lock();
         if (!self) return;
-        if (!QVExportItemManager::sharedManager().loadExportItems()) {
-            Dispatch::main([] {
-                showAlert("exportitems.cant.load");
-                terminateApplication();
-            });
-            return;
-        }
-        QVLog::log(QStringLiteral("Export list loaded: %1 items")
-                       .arg(QVExportItemManager::sharedManager().count()));
-        self->checkExportItems();
+        // The default destination needs only the libraries. Shown first, it
+        // takes the shares that come while a long list is read, and the
+        // editor's events are answered all along: the list is read and its
+        // items are built off the main thread, then taken in at once.
         self->loadDefaultLibraryInfo();
         self->displayDefaultLibraryInfo();
-        self->reloadTable();
+        QVExportItemManager::sharedManager().loadExportItemsInBackground(
+            [weak](bool ok, const QVExportItemList& storedItems) {
+                if (!ok) {
+                    showAlert("exportitems.cant.load");
+                    terminateApplication();
+                    return;
+                }
+                QVLog::log(QStringLiteral("Export list loaded: %1 items")
+                               .arg(QVExportItemManager::sharedManager().count()));
+                auto self = weak.lock();
+                if (!self) return;
+                self->checkExportItems(storedItems);
+                self->reloadTable();
+            });
     });
 }
 

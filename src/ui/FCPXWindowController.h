@@ -99,9 +99,12 @@ class FCPXWindowController : public QObject,
     void importFCPXMLForExportItem(const ItemPtr& item);
     // Restarts every item whose status is neither completed nor cancelled.
     void checkExportItems();
-    // After the launch delay: reads the stored list (alert and quit when it
-    // cannot be read), resumes unfinished items, shows the default
-    // destination and the list.
+    // The same for the given items only (the stored ones at launch: shares
+    // that came during the load are under way already).
+    void checkExportItems(const QVExportItemList& items);
+    // After the launch delay: shows the default destination, reads the
+    // stored list off the main thread (alert and quit when it cannot be
+    // read), then resumes its unfinished items and shows the list.
     void loadExportItems();
     // Item in status 6: creates its asset again.
     void retryExportForCreating(const ItemPtr& item);
