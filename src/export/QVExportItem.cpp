@@ -55,10 +55,19 @@ qint64 integerAt(const QVariantMap& map, const QString& key) {
     return QVTesselUtil::integerReading(map.value(key)).value_or(0);
 }
 
-// A path kept only when it differs from its NFC form.
-QString nfcIfDifferent(const QString& path) {
-    const QString normalized = nfc(path);
-    return normalized == path ? QString() : normalized;
+// Paths are held as UTF-8, half the size of the text for the usual ones;
+// null stays null and empty stays empty.
+QByteArray stored(const QString& path) {
+    if (path.isNull()) return {};
+    QByteArray utf8 = path.toUtf8();
+    // The conversion reserves three bytes per character.
+    utf8.squeeze();
+    return utf8.isEmpty() ? QByteArray("", 0) : utf8;
+}
+
+QString unstored(const QByteArray& path) {
+    if (path.isNull()) return {};
+    return path.isEmpty() ? QStringLiteral("") : QString::fromUtf8(path);
 }
 
 }  // namespace
@@ -126,7 +135,7 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(const QVari
     auto common = [shared](const QString& value) { return shared ? shared->string(value) : value; };
     auto item = std::make_shared<QVExportItem>();
     item->name_ = stringAt(dictionary, kName);
-    item->thumbnailPath_ = stringAt(dictionary, kThumbnail);
+    item->thumbnailPath_ = stored(stringAt(dictionary, kThumbnail));
     item->thumbnailTried_ = item->thumbnailPath_.isNull();
     item->setPathsLocked(stringAt(dictionary, kOriginal), stringAt(dictionary, kFcpXML));
     item->storeToPath_ = common(stringAt(dictionary, kStoreToPath));
@@ -164,6 +173,7 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(const QVari
     if (const QVariant metaData = dictionary.value(kFcpMetaData);
         metaData.typeId() == QMetaType::QVariantMap)
         PropertyList::appendXmlValue(item->fcpMetaDataXml_, metaData, kMetaDataDepth);
+    item->fcpMetaDataXml_.squeeze();
     return item;
 }
 
@@ -183,9 +193,9 @@ QVariantMap QVExportItem::dictionaryLocked() const {
     if (library_) insertString(map, kLibrary, library_->dbName());
     insertString(map, kProject, projectID_);
     insertString(map, kProjectName, storedProjectName());
-    insertString(map, kThumbnail, thumbnailPath_);
-    insertString(map, kOriginal, originalPath_);
-    insertString(map, kFcpXML, fcpXMLPath_);
+    insertString(map, kThumbnail, unstored(thumbnailPath_));
+    insertString(map, kOriginal, unstored(originalPath_));
+    insertString(map, kFcpXML, fcpXMLPathLocked());
     if (const auto metaData = metaDataLocked()) map.insert(kFcpMetaData, *metaData);
     if (locationInfo_ && locationInfo_->uploadLocationDict())
         map.insert(kLocationInfo, *locationInfo_->uploadLocationDict());
@@ -204,9 +214,10 @@ void QVExportItem::appendXml(QByteArray& out, int depth) const {
     // Copies are cheap (shared data); the text is made outside the lock.
     std::unique_lock lock(mutex_);
     const QString assetID = assetID_, movieAssetID = movieAssetID_, fcpXMLAssetID = fcpXMLAssetID_,
-                  fcpXMLPath = fcpXMLPath_, name = name_, originalPath = originalPath_,
-                  projectID = projectID_, storeToPath = storeToPath_,
-                  thumbnailPath = thumbnailPath_, projectName = storedProjectName(),
+                  fcpXMLPath = fcpXMLPathLocked(), name = name_,
+                  originalPath = unstored(originalPath_), projectID = projectID_,
+                  storeToPath = storeToPath_, thumbnailPath = unstored(thumbnailPath_),
+                  projectName = storedProjectName(),
                   libraryName = library_ ? library_->dbName() : QString();
     const QByteArray metaDataXml = fcpMetaDataXml_;
     const std::shared_ptr<QVUploadLocation> location = locationInfo_;
@@ -277,6 +288,7 @@ std::optional<QVariantMap> QVExportItem::metaDataLocked() const {
 void QVExportItem::setFcpMetaDataLocked(const std::optional<QVariantMap>& metaData) {
     fcpMetaDataXml_ = QByteArray();
     if (metaData) PropertyList::appendXmlValue(fcpMetaDataXml_, *metaData, kMetaDataDepth);
+    fcpMetaDataXml_.squeeze();
 }
 
 std::optional<QVariantMap> QVExportItem::fcpMetaData() const {
@@ -296,7 +308,7 @@ void QVExportItem::setFcpMetaData(const std::optional<QVariantMap>& metaData) {
 
 QString QVExportItem::filePath() const {
     std::lock_guard lock(mutex_);
-    return fcpXMLOnly_ ? fcpXMLPath_ : originalPath_;
+    return fcpXMLOnly_ ? fcpXMLPathLocked() : unstored(originalPath_);
 }
 
 qint64 QVExportItem::status() const {
@@ -305,10 +317,23 @@ qint64 QVExportItem::status() const {
 }
 
 void QVExportItem::setPathsLocked(const QString& original, const QString& fcpxml) {
-    originalPath_ = original;
-    fcpXMLPath_ = fcpxml;
-    nfcOriginalPath_ = nfcIfDifferent(original);
-    nfcFcpXMLPath_ = nfcIfDifferent(fcpxml);
+    originalPath_ = stored(original);
+    originalIsNFC_ = nfc(original) == original;
+    fcpXMLIsNFC_ = nfc(fcpxml) == fcpxml;
+    // The description nearly always lies beside the movie: then it is not
+    // held a second time.
+    fcpXMLBesideMovie_ = !original.isNull() && original.endsWith(QLatin1String(".mov")) &&
+                         fcpxml.size() == original.size() + 3 &&
+                         fcpxml.startsWith(QStringView(original).chopped(4)) &&
+                         fcpxml.endsWith(QLatin1String(".fcpxml"));
+    fcpXMLPath_ = fcpXMLBesideMovie_ ? QByteArray() : stored(fcpxml);
+}
+
+QString QVExportItem::fcpXMLPathLocked() const {
+    if (!fcpXMLBesideMovie_) return unstored(fcpXMLPath_);
+    QString path = unstored(originalPath_);
+    path.chop(4);
+    return path + QLatin1String(".fcpxml");
 }
 
 #define QV_ITEM_FIELD(Type, getter, setter, member) \
@@ -335,7 +360,8 @@ QV_ITEM_FIELD(QString, storeToPath, setStoreToPath, storeToPath_)
 
 QString QVExportItem::normalizedOriginalPath() const {
     std::lock_guard lock(mutex_);
-    return nfcOriginalPath_.isNull() ? originalPath_ : nfcOriginalPath_;
+    const QString path = unstored(originalPath_);
+    return originalIsNFC_ ? path : nfc(path);
 }
 
 void QVExportItem::setExportStatus(qint64 status) {
@@ -348,12 +374,12 @@ void QVExportItem::setFcpXMLStatus(qint64 status) {
 
 QString QVExportItem::thumbnailPath() const {
     std::lock_guard lock(mutex_);
-    return thumbnailPath_;
+    return unstored(thumbnailPath_);
 }
 
 void QVExportItem::setThumbnailPath(const QString& thumbnailPath) {
     std::lock_guard lock(mutex_);
-    thumbnailPath_ = thumbnailPath;
+    thumbnailPath_ = stored(thumbnailPath);
 }
 
 QImage QVExportItem::thumbnailImage() const {
@@ -361,14 +387,14 @@ QImage QVExportItem::thumbnailImage() const {
     {
         std::lock_guard lock(mutex_);
         if (thumbnailTried_) return thumbnailImage_;
-        path = thumbnailPath_;
+        path = unstored(thumbnailPath_);
     }
     // Decoded outside the lock; when two threads race, both read the same
     // file and the first result is kept.
     QImage image;
     if (!path.isEmpty() && QFileInfo::exists(path)) image.load(path);
     std::lock_guard lock(mutex_);
-    if (!thumbnailTried_ && thumbnailPath_ == path) {
+    if (!thumbnailTried_ && unstored(thumbnailPath_) == path) {
         thumbnailImage_ = image;
         thumbnailTried_ = true;
     }
@@ -383,27 +409,28 @@ void QVExportItem::setThumbnailImage(const QImage& image) {
 
 QString QVExportItem::originalPath() const {
     std::lock_guard lock(mutex_);
-    return originalPath_;
+    return unstored(originalPath_);
 }
 
 void QVExportItem::setOriginalPath(const QString& path) {
     std::lock_guard lock(mutex_);
-    setPathsLocked(path, fcpXMLPath_);
+    setPathsLocked(path, fcpXMLPathLocked());
 }
 
 QString QVExportItem::fcpXMLPath() const {
     std::lock_guard lock(mutex_);
-    return fcpXMLPath_;
+    return fcpXMLPathLocked();
 }
 
 void QVExportItem::setFcpXMLPath(const QString& path) {
     std::lock_guard lock(mutex_);
-    setPathsLocked(originalPath_, path);
+    setPathsLocked(unstored(originalPath_), path);
 }
 
 QString QVExportItem::normalizedFcpXMLPath() const {
     std::lock_guard lock(mutex_);
-    return nfcFcpXMLPath_.isNull() ? fcpXMLPath_ : nfcFcpXMLPath_;
+    const QString path = fcpXMLPathLocked();
+    return fcpXMLIsNFC_ ? path : nfc(path);
 }
 
 bool QVExportItem::fcpXMLOnly() const {
@@ -434,9 +461,9 @@ void QVExportItem::encodeWithCoder(KeyedArchiver& coder) const {
     coder.encodeString(library_ ? library_->dbName() : QString(), kLibrary);
     coder.encodeString(projectID_, kProject);
     coder.encodeString(storedProjectName(), kProjectName);
-    coder.encodeString(thumbnailPath_, kThumbnail);
-    coder.encodeString(originalPath_, kOriginal);
-    coder.encodeString(fcpXMLPath_, kFcpXML);
+    coder.encodeString(unstored(thumbnailPath_), kThumbnail);
+    coder.encodeString(unstored(originalPath_), kOriginal);
+    coder.encodeString(fcpXMLPathLocked(), kFcpXML);
     if (const auto metaData = metaDataLocked()) coder.encodeValue(*metaData, kFcpMetaData);
     if (locationInfo_ && locationInfo_->uploadLocationDict())
         coder.encodeValue(*locationInfo_->uploadLocationDict(), kLocationInfo);
@@ -456,7 +483,7 @@ void QVExportItem::encodeWithCoder(KeyedArchiver& coder) const {
 void QVExportItem::initWithCoder(const KeyedUnarchiver& coder) {
     std::lock_guard lock(mutex_);
     name_ = coder.decodeString(kName);
-    thumbnailPath_ = coder.decodeString(kThumbnail);
+    thumbnailPath_ = stored(coder.decodeString(kThumbnail));
     thumbnailTried_ = thumbnailPath_.isNull();
     setPathsLocked(coder.decodeString(kOriginal), coder.decodeString(kFcpXML));
     storeToPath_ = coder.decodeString(kStoreToPath);

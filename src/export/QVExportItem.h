@@ -147,6 +147,7 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     QString storedProjectName() const;  // lock held
     QVariantMap dictionaryLocked() const;
     void setPathsLocked(const QString& original, const QString& fcpxml);
+    QString fcpXMLPathLocked() const;
     std::optional<QVariantMap> metaDataLocked() const;
     void setFcpMetaDataLocked(const std::optional<QVariantMap>& metaData);
     static std::optional<QVariantMap> readMetaData(const QByteArray& xml);
@@ -163,15 +164,19 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     std::shared_ptr<QVUploadLocation> locationInfo_;
     std::atomic<qint64> exportStatus_{QVExportStatusWaiting};
     std::atomic<qint64> fcpXMLStatus_{QVExportStatusNone};
-    QString thumbnailPath_;
     mutable QImage thumbnailImage_;
     mutable bool thumbnailTried_ = true;
     bool fcpXMLOnly_ = false;
-    QString originalPath_;
-    QString fcpXMLPath_;
-    // Null when the path is in NFC already (nearly always): the path itself.
-    QString nfcOriginalPath_;
-    QString nfcFcpXMLPath_;
+    // A long list holds these for every item: UTF-8, the description's path
+    // left out when it is the movie's with ".fcpxml" for ".mov", and the
+    // NFC forms of the look-ups made when asked (paths are nearly always in
+    // NFC already).
+    bool originalIsNFC_ = true;
+    bool fcpXMLIsNFC_ = true;
+    bool fcpXMLBesideMovie_ = false;
+    QByteArray thumbnailPath_;
+    QByteArray originalPath_;
+    QByteArray fcpXMLPath_;
     // The editor's metadata is only read back for a retry, but written with
     // every save: it is kept as its stored text, the <dict> as it stands in
     // the list file (kMetaDataDepth), a fraction of the size of the map.
