@@ -442,14 +442,11 @@ void FCPXWindowController::refreshProjectOfItem(const ItemPtr& item) {
 void FCPXWindowController::loadExportItems() {
     auto weak = weakSelf();
     Dispatch::after(launchDelay(), [weak] {
-        auto self = weak.lock();
-        if (!self) return;
-        // The default destination needs only the libraries. Shown first, it
-        // takes the shares that come while a long list is read, and the
-        // editor's events are answered all along: the list is read and its
-        // items are built off the main thread, then taken in at once.
-        self->loadDefaultLibraryInfo();
-        self->displayDefaultLibraryInfo();
+        if (!weak.lock()) return;
+        // The list is read and its items are built off the main thread,
+        // which keeps answering the editor, then taken in at once. The
+        // default destination follows: its reload of the library's tree
+        // must not empty the tree while the items look their nodes up.
         QVExportItemManager::sharedManager().loadExportItemsInBackground(
             [weak](bool ok, const QVExportItemList& storedItems) {
                 if (!ok) {
@@ -461,7 +458,10 @@ void FCPXWindowController::loadExportItems() {
                                .arg(QVExportItemManager::sharedManager().count()));
                 auto self = weak.lock();
                 if (!self) return;
+                // Shares taken meanwhile are under way already.
                 self->checkExportItems(storedItems);
+                self->loadDefaultLibraryInfo();
+                self->displayDefaultLibraryInfo();
                 self->reloadTable();
             });
     });

@@ -102,9 +102,9 @@ class FCPXWindowController : public QObject,
     // The same for the given items only (the stored ones at launch: shares
     // that came during the load are under way already).
     void checkExportItems(const QVExportItemList& items);
-    // After the launch delay: shows the default destination, reads the
-    // stored list off the main thread (alert and quit when it cannot be
-    // read), then resumes its unfinished items and shows the list.
+    // After the launch delay: reads the stored list off the main thread
+    // (alert and quit when it cannot be read), then resumes its unfinished
+    // items and shows the default destination and the list.
     void loadExportItems();
     // Item in status 6: creates its asset again.
     void retryExportForCreating(const ItemPtr& item);
