@@ -275,10 +275,17 @@ std::optional<QList<std::pair<qsizetype, qsizetype>>> elementRanges(const QByteA
     return ranges;
 }
 
-std::optional<QVariantList> readArray(const QByteArray& data, QString* error, int threads) {
+bool readElements(const QByteArray& data, const ElementSink& sink, QString* error, int threads) {
+    auto whole = [&] {
+        const auto all = readWhole(data, error);
+        if (!all) return false;
+        sink.begin(all->size());
+        for (qsizetype i = 0; i < all->size(); ++i) sink.element(i, QVariant((*all)[i]), {});
+        return true;
+    };
     if (threads <= 0) threads = std::clamp(QThread::idealThreadCount(), 1, 4);
     const auto ranges = elementRanges(data);
-    if (!ranges) return readWhole(data, error);
+    if (!ranges) return whole();
     if (data.size() < kMinParallelBytes) threads = 1;
 
     // Elements are parsed one by one where they lie, in runs shared out to
@@ -286,8 +293,7 @@ std::optional<QVariantList> readArray(const QByteArray& data, QString* error, in
     // from the first, so one long array would cost time in the square of
     // its length.)
     const qsizetype count = ranges->size();
-    QVariantList all(count);
-    QVariant* out = all.data();  // detached once, before the threads
+    sink.begin(count);
     std::atomic<qsizetype> next{0};
     std::atomic<bool> failed{false};
     auto work = [&] {
@@ -301,7 +307,8 @@ std::optional<QVariantList> readArray(const QByteArray& data, QString* error, in
                     failed = true;
                     return;
                 }
-                out[i] = std::move(*value);
+                sink.element(i, std::move(*value),
+                             QByteArrayView(data.constData() + begin, end - begin));
             }
         }
     };
@@ -313,7 +320,20 @@ std::optional<QVariantList> readArray(const QByteArray& data, QString* error, in
     for (auto& worker : workers) worker.join();
     // An element that does not read on its own: the plain reader judges
     // the whole document.
-    if (failed) return readWhole(data, error);
+    if (failed) return whole();
+    return true;
+}
+
+std::optional<QVariantList> readArray(const QByteArray& data, QString* error, int threads) {
+    QVariantList all;
+    QVariant* out = nullptr;
+    const ElementSink sink{
+        [&](qsizetype count) {
+            all = QVariantList(count);
+            out = all.data();  // detached once, before the threads
+        },
+        [&](qsizetype index, QVariant&& value, QByteArrayView) { out[index] = std::move(value); }};
+    if (!readElements(data, sink, error, threads)) return std::nullopt;
     return all;
 }
 

@@ -55,10 +55,19 @@ qint64 integerAt(const QVariantMap& map, const QString& key) {
     return QVTesselUtil::integerReading(map.value(key)).value_or(0);
 }
 
-std::optional<QVariantMap> mapAt(const QVariantMap& map, const QString& key) {
-    const QVariant value = map.value(key);
-    if (value.typeId() != QMetaType::QVariantMap) return std::nullopt;
-    return value.toMap();
+// Paths are held as UTF-8, half the size of the text for the usual ones;
+// null stays null and empty stays empty.
+QByteArray stored(const QString& path) {
+    if (path.isNull()) return {};
+    QByteArray utf8 = path.toUtf8();
+    // The conversion reserves three bytes per character.
+    utf8.squeeze();
+    return utf8.isEmpty() ? QByteArray("", 0) : utf8;
+}
+
+QString unstored(const QByteArray& path) {
+    if (path.isNull()) return {};
+    return path.isEmpty() ? QStringLiteral("") : QString::fromUtf8(path);
 }
 
 }  // namespace
@@ -86,7 +95,7 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithName(
     item->project_ = project;
     item->projectID_ = project->id();
     item->projectName_ = project->name();
-    item->fcpMetaData_ = fcpMetaData;
+    item->setFcpMetaDataLocked(fcpMetaData);
     item->locationInfo_ = locationInfo;
     item->fcpXMLOnly_ = fcpXMLOnly;
     item->importType_ = importType;
@@ -106,17 +115,36 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithName(
     return item;
 }
 
-std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(
-    const QVariantMap& dictionary) {
+QString QVExportItem::SharedValues::string(const QString& value) {
+    if (value.isNull()) return value;
+    std::lock_guard lock(mutex_);
+    return *strings_.insert(value);
+}
+
+std::shared_ptr<QVUploadLocation> QVExportItem::SharedValues::location(const QVariant& dictionary) {
+    QByteArray key;
+    PropertyList::appendXmlValue(key, dictionary, 0);
+    std::lock_guard lock(mutex_);
+    auto& location = locations_[key];
+    if (!location) location = QVUploadLocation::uploadLocationWithDictionary(dictionary);
+    return location;
+}
+
+std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(const QVariantMap& dictionary,
+                                                                     SharedValues* shared) {
+    auto common = [shared](const QString& value) { return shared ? shared->string(value) : value; };
     auto item = std::make_shared<QVExportItem>();
     item->name_ = stringAt(dictionary, kName);
-    item->thumbnailPath_ = stringAt(dictionary, kThumbnail);
+    item->thumbnailPath_ = stored(stringAt(dictionary, kThumbnail));
     item->thumbnailTried_ = item->thumbnailPath_.isNull();
     item->setPathsLocked(stringAt(dictionary, kOriginal), stringAt(dictionary, kFcpXML));
-    item->storeToPath_ = stringAt(dictionary, kStoreToPath);
+    item->storeToPath_ = common(stringAt(dictionary, kStoreToPath));
     item->assetID_ = stringAt(dictionary, kAssetID);
+    // The shared asset ID is one of the other two: held once.
     item->movieAssetID_ = stringAt(dictionary, kMovieAssetID);
+    if (item->movieAssetID_ == item->assetID_) item->movieAssetID_ = item->assetID_;
     item->fcpXMLAssetID_ = stringAt(dictionary, kFcpXMLAssetID);
+    if (item->fcpXMLAssetID_ == item->assetID_) item->fcpXMLAssetID_ = item->assetID_;
     item->exportStatus_ = integerAt(dictionary, kExportStatus);
     item->fcpXMLStatus_ = integerAt(dictionary, kFcpXMLStatus);
     if (dictionary.contains(kFcpXMLOnly))
@@ -125,22 +153,27 @@ std::shared_ptr<QVExportItem> QVExportItem::exportItemWithDictionary(
     item->library_ =
         QVLibraryManager::sharedManager().libraryForDBName(stringAt(dictionary, kLibrary));
     if (item->library_) {
-        item->projectID_ = stringAt(dictionary, kProject);
+        item->projectID_ = common(stringAt(dictionary, kProject));
         item->project_ = item->library_->projectWithID(item->projectID_);
         if (item->project_)
             item->projectName_ = item->project_->name();
         else if (const QString stored = stringAt(dictionary, kProjectName); !stored.isNull())
-            item->projectName_ = stored;
+            item->projectName_ = common(stored);
         else
             item->projectName_ = QStringLiteral("Unknown");
     }
     if (dictionary.contains(kLocationInfo))
         item->locationInfo_ =
-            QVUploadLocation::uploadLocationWithDictionary(dictionary.value(kLocationInfo));
+            shared
+                ? shared->location(dictionary.value(kLocationInfo))
+                : QVUploadLocation::uploadLocationWithDictionary(dictionary.value(kLocationInfo));
     item->importType_ = dictionary.contains(kImportType) ? integerAt(dictionary, kImportType)
                                                          : QVImportTypeInsideLibrary;
     // Kept so that a retry after a restart still sends the clip's metadata.
-    item->fcpMetaData_ = mapAt(dictionary, kFcpMetaData);
+    if (const QVariant metaData = dictionary.value(kFcpMetaData);
+        metaData.typeId() == QMetaType::QVariantMap)
+        PropertyList::appendXmlValue(item->fcpMetaDataXml_, metaData, kMetaDataDepth);
+    item->fcpMetaDataXml_.squeeze();
     return item;
 }
 
@@ -160,10 +193,10 @@ QVariantMap QVExportItem::dictionaryLocked() const {
     if (library_) insertString(map, kLibrary, library_->dbName());
     insertString(map, kProject, projectID_);
     insertString(map, kProjectName, storedProjectName());
-    insertString(map, kThumbnail, thumbnailPath_);
-    insertString(map, kOriginal, originalPath_);
-    insertString(map, kFcpXML, fcpXMLPath_);
-    if (fcpMetaData_) map.insert(kFcpMetaData, *fcpMetaData_);
+    insertString(map, kThumbnail, unstored(thumbnailPath_));
+    insertString(map, kOriginal, unstored(originalPath_));
+    insertString(map, kFcpXML, fcpXMLPathLocked());
+    if (const auto metaData = metaDataLocked()) map.insert(kFcpMetaData, *metaData);
     if (locationInfo_ && locationInfo_->uploadLocationDict())
         map.insert(kLocationInfo, *locationInfo_->uploadLocationDict());
     insertString(map, kStoreToPath, storeToPath_);
@@ -178,81 +211,104 @@ QVariantMap QVExportItem::dictionaryLocked() const {
 }
 
 void QVExportItem::appendXml(QByteArray& out, int depth) const {
-    std::unique_lock lock(mutex_);
-    XmlInputs inputs{version_,
-                     depth,
-                     exportStatus_.load(),
-                     fcpXMLStatus_.load(),
-                     library_ ? library_->dbName() : QString(),
-                     storedProjectName()};
-    if (xml_ && xmlInputs_ == inputs) {
-        const std::shared_ptr<const QByteArray> cached = xml_;
-        lock.unlock();
-        out.append(*cached);
-        return;
-    }
     // Copies are cheap (shared data); the text is made outside the lock.
+    std::unique_lock lock(mutex_);
     const QString assetID = assetID_, movieAssetID = movieAssetID_, fcpXMLAssetID = fcpXMLAssetID_,
-                  fcpXMLPath = fcpXMLPath_, name = name_, originalPath = originalPath_,
-                  projectID = projectID_, storeToPath = storeToPath_,
-                  thumbnailPath = thumbnailPath_;
-    const std::optional<QVariantMap> metaData = fcpMetaData_;
-    const std::optional<QVariantMap> location =
-        locationInfo_ ? locationInfo_->uploadLocationDict() : std::nullopt;
+                  fcpXMLPath = fcpXMLPathLocked(), name = name_,
+                  originalPath = unstored(originalPath_), projectID = projectID_,
+                  storeToPath = storeToPath_, thumbnailPath = unstored(thumbnailPath_),
+                  projectName = storedProjectName(),
+                  libraryName = library_ ? library_->dbName() : QString();
+    const QByteArray metaDataXml = fcpMetaDataXml_;
+    const std::shared_ptr<QVUploadLocation> location = locationInfo_;
     const bool xmlOnly = fcpXMLOnly_;
     const qint64 importType = importType_;
+    const qint64 exportStatus = exportStatus_.load();
+    const qint64 fcpXMLStatus = fcpXMLStatus_.load();
     lock.unlock();
 
     // Keys in the order of the dictionary form (sorted), so the text equals
     // PropertyList's rendering of exportItemDictionary().
-    auto xml = std::make_shared<QByteArray>();
-    xml->reserve(xml_ ? xml_->size() + 256 : 2048);
     const int inner = depth + 1;
     auto text = [&](const QString& key, const QString& value) {
         if (value.isNull()) return;
-        PropertyList::appendXmlTextElement(*xml, "key", key, inner);
-        PropertyList::appendXmlTextElement(*xml, "string", value, inner);
+        PropertyList::appendXmlTextElement(out, "key", key, inner);
+        PropertyList::appendXmlTextElement(out, "string", value, inner);
     };
     auto value = [&](const QString& key, const QVariant& v) {
-        const qsizetype before = xml->size();
-        PropertyList::appendXmlTextElement(*xml, "key", key, inner);
-        const qsizetype afterKey = xml->size();
-        PropertyList::appendXmlValue(*xml, v, inner);
-        if (xml->size() == afterKey) xml->truncate(before);
+        const qsizetype before = out.size();
+        PropertyList::appendXmlTextElement(out, "key", key, inner);
+        const qsizetype afterKey = out.size();
+        PropertyList::appendXmlValue(out, v, inner);
+        if (out.size() == afterKey) out.truncate(before);
     };
-    if (depth > 0) xml->append(qsizetype(depth), '\t');
-    xml->append("<dict>\n");
+    if (depth > 0) out.append(qsizetype(depth), '\t');
+    out.append("<dict>\n");
     text(kAssetID, assetID);
-    value(kExportStatus, inputs.exportStatus);
-    if (metaData) value(kFcpMetaData, *metaData);
+    value(kExportStatus, exportStatus);
+    if (!metaDataXml.isNull()) {
+        if (inner == kMetaDataDepth) {
+            PropertyList::appendXmlTextElement(out, "key", kFcpMetaData, inner);
+            out.append(metaDataXml);
+        } else if (const auto metaData = readMetaData(metaDataXml)) {
+            value(kFcpMetaData, *metaData);
+        }
+    }
     text(kFcpXML, fcpXMLPath);
     text(kFcpXMLAssetID, fcpXMLAssetID);
     value(kFcpXMLOnly, xmlOnly);
-    value(kFcpXMLStatus, inputs.fcpXMLStatus);
+    value(kFcpXMLStatus, fcpXMLStatus);
     value(kImportType, importType);
-    text(kLibrary, inputs.libraryName);
-    if (location) value(kLocationInfo, *location);
+    text(kLibrary, libraryName);
+    if (location && location->uploadLocationDict())
+        value(kLocationInfo, *location->uploadLocationDict());
     text(kMovieAssetID, movieAssetID);
     text(kName, name);
     text(kOriginal, originalPath);
     text(kProject, projectID);
-    text(kProjectName, inputs.projectName);
+    text(kProjectName, projectName);
     text(kStoreToPath, storeToPath);
     text(kThumbnail, thumbnailPath);
-    if (depth > 0) xml->append(qsizetype(depth), '\t');
-    xml->append("</dict>\n");
-    out.append(*xml);
+    if (depth > 0) out.append(qsizetype(depth), '\t');
+    out.append("</dict>\n");
+}
 
-    lock.lock();
-    // The inputs are those of the snapshot; a change made meanwhile has
-    // moved the version on, so the next save makes the text again.
-    xml_ = std::move(xml);
-    xmlInputs_ = std::move(inputs);
+std::optional<QVariantMap> QVExportItem::readMetaData(const QByteArray& xml) {
+    const auto value =
+        PropertyList::read(QByteArray("<plist version=\"1.0\">") + xml + QByteArray("</plist>"));
+    if (!value || value->typeId() != QMetaType::QVariantMap) return std::nullopt;
+    return value->toMap();
+}
+
+std::optional<QVariantMap> QVExportItem::metaDataLocked() const {
+    if (fcpMetaDataXml_.isNull()) return std::nullopt;
+    return readMetaData(fcpMetaDataXml_);
+}
+
+void QVExportItem::setFcpMetaDataLocked(const std::optional<QVariantMap>& metaData) {
+    fcpMetaDataXml_ = QByteArray();
+    if (metaData) PropertyList::appendXmlValue(fcpMetaDataXml_, *metaData, kMetaDataDepth);
+    fcpMetaDataXml_.squeeze();
+}
+
+std::optional<QVariantMap> QVExportItem::fcpMetaData() const {
+    QByteArray xml;
+    {
+        std::lock_guard lock(mutex_);
+        xml = fcpMetaDataXml_;
+    }
+    if (xml.isNull()) return std::nullopt;
+    return readMetaData(xml);
+}
+
+void QVExportItem::setFcpMetaData(const std::optional<QVariantMap>& metaData) {
+    std::lock_guard lock(mutex_);
+    setFcpMetaDataLocked(metaData);
 }
 
 QString QVExportItem::filePath() const {
     std::lock_guard lock(mutex_);
-    return fcpXMLOnly_ ? fcpXMLPath_ : originalPath_;
+    return fcpXMLOnly_ ? fcpXMLPathLocked() : unstored(originalPath_);
 }
 
 qint64 QVExportItem::status() const {
@@ -261,11 +317,23 @@ qint64 QVExportItem::status() const {
 }
 
 void QVExportItem::setPathsLocked(const QString& original, const QString& fcpxml) {
-    originalPath_ = original;
-    fcpXMLPath_ = fcpxml;
-    nfcOriginalPath_ = nfc(original);
-    nfcFcpXMLPath_ = nfc(fcpxml);
-    changed();
+    originalPath_ = stored(original);
+    originalIsNFC_ = nfc(original) == original;
+    fcpXMLIsNFC_ = nfc(fcpxml) == fcpxml;
+    // The description nearly always lies beside the movie: then it is not
+    // held a second time.
+    fcpXMLBesideMovie_ = !original.isNull() && original.endsWith(QLatin1String(".mov")) &&
+                         fcpxml.size() == original.size() + 3 &&
+                         fcpxml.startsWith(QStringView(original).chopped(4)) &&
+                         fcpxml.endsWith(QLatin1String(".fcpxml"));
+    fcpXMLPath_ = fcpXMLBesideMovie_ ? QByteArray() : stored(fcpxml);
+}
+
+QString QVExportItem::fcpXMLPathLocked() const {
+    if (!fcpXMLBesideMovie_) return unstored(fcpXMLPath_);
+    QString path = unstored(originalPath_);
+    path.chop(4);
+    return path + QLatin1String(".fcpxml");
 }
 
 #define QV_ITEM_FIELD(Type, getter, setter, member) \
@@ -276,7 +344,6 @@ void QVExportItem::setPathsLocked(const QString& original, const QString& fcpxml
     void QVExportItem::setter(const Type& value) {  \
         std::lock_guard lock(mutex_);               \
         member = value;                             \
-        changed();                                  \
     }
 
 QV_ITEM_FIELD(QString, name, setName, name_)
@@ -288,13 +355,13 @@ QV_ITEM_FIELD(QString, assetID, setAssetID, assetID_)
 QV_ITEM_FIELD(QString, movieAssetID, setMovieAssetID, movieAssetID_)
 QV_ITEM_FIELD(QString, fcpXMLAssetID, setFcpXMLAssetID, fcpXMLAssetID_)
 QV_ITEM_FIELD(std::shared_ptr<QVUploadLocation>, locationInfo, setLocationInfo, locationInfo_)
-QV_ITEM_FIELD(std::optional<QVariantMap>, fcpMetaData, setFcpMetaData, fcpMetaData_)
 QV_ITEM_FIELD(QString, storeToPath, setStoreToPath, storeToPath_)
 #undef QV_ITEM_FIELD
 
 QString QVExportItem::normalizedOriginalPath() const {
     std::lock_guard lock(mutex_);
-    return nfcOriginalPath_;
+    const QString path = unstored(originalPath_);
+    return originalIsNFC_ ? path : nfc(path);
 }
 
 void QVExportItem::setExportStatus(qint64 status) {
@@ -312,13 +379,12 @@ bool QVExportItem::advanceStatus(File file, qint64 from, qint64 to) {
 
 QString QVExportItem::thumbnailPath() const {
     std::lock_guard lock(mutex_);
-    return thumbnailPath_;
+    return unstored(thumbnailPath_);
 }
 
 void QVExportItem::setThumbnailPath(const QString& thumbnailPath) {
     std::lock_guard lock(mutex_);
-    thumbnailPath_ = thumbnailPath;
-    changed();
+    thumbnailPath_ = stored(thumbnailPath);
 }
 
 QImage QVExportItem::thumbnailImage() const {
@@ -326,14 +392,14 @@ QImage QVExportItem::thumbnailImage() const {
     {
         std::lock_guard lock(mutex_);
         if (thumbnailTried_) return thumbnailImage_;
-        path = thumbnailPath_;
+        path = unstored(thumbnailPath_);
     }
     // Decoded outside the lock; when two threads race, both read the same
     // file and the first result is kept.
     QImage image;
     if (!path.isEmpty() && QFileInfo::exists(path)) image.load(path);
     std::lock_guard lock(mutex_);
-    if (!thumbnailTried_ && thumbnailPath_ == path) {
+    if (!thumbnailTried_ && unstored(thumbnailPath_) == path) {
         thumbnailImage_ = image;
         thumbnailTried_ = true;
     }
@@ -348,27 +414,28 @@ void QVExportItem::setThumbnailImage(const QImage& image) {
 
 QString QVExportItem::originalPath() const {
     std::lock_guard lock(mutex_);
-    return originalPath_;
+    return unstored(originalPath_);
 }
 
 void QVExportItem::setOriginalPath(const QString& path) {
     std::lock_guard lock(mutex_);
-    setPathsLocked(path, fcpXMLPath_);
+    setPathsLocked(path, fcpXMLPathLocked());
 }
 
 QString QVExportItem::fcpXMLPath() const {
     std::lock_guard lock(mutex_);
-    return fcpXMLPath_;
+    return fcpXMLPathLocked();
 }
 
 void QVExportItem::setFcpXMLPath(const QString& path) {
     std::lock_guard lock(mutex_);
-    setPathsLocked(originalPath_, path);
+    setPathsLocked(unstored(originalPath_), path);
 }
 
 QString QVExportItem::normalizedFcpXMLPath() const {
     std::lock_guard lock(mutex_);
-    return nfcFcpXMLPath_;
+    const QString path = fcpXMLPathLocked();
+    return fcpXMLIsNFC_ ? path : nfc(path);
 }
 
 bool QVExportItem::fcpXMLOnly() const {
@@ -379,7 +446,6 @@ bool QVExportItem::fcpXMLOnly() const {
 void QVExportItem::setFcpXMLOnly(bool fcpXMLOnly) {
     std::lock_guard lock(mutex_);
     fcpXMLOnly_ = fcpXMLOnly;
-    changed();
 }
 
 qint64 QVExportItem::importType() const {
@@ -390,7 +456,6 @@ qint64 QVExportItem::importType() const {
 void QVExportItem::setImportType(qint64 importType) {
     std::lock_guard lock(mutex_);
     importType_ = importType;
-    changed();
 }
 
 // Every key is written; the coder leaves nil values out, which read back as
@@ -401,10 +466,10 @@ void QVExportItem::encodeWithCoder(KeyedArchiver& coder) const {
     coder.encodeString(library_ ? library_->dbName() : QString(), kLibrary);
     coder.encodeString(projectID_, kProject);
     coder.encodeString(storedProjectName(), kProjectName);
-    coder.encodeString(thumbnailPath_, kThumbnail);
-    coder.encodeString(originalPath_, kOriginal);
-    coder.encodeString(fcpXMLPath_, kFcpXML);
-    if (fcpMetaData_) coder.encodeValue(*fcpMetaData_, kFcpMetaData);
+    coder.encodeString(unstored(thumbnailPath_), kThumbnail);
+    coder.encodeString(unstored(originalPath_), kOriginal);
+    coder.encodeString(fcpXMLPathLocked(), kFcpXML);
+    if (const auto metaData = metaDataLocked()) coder.encodeValue(*metaData, kFcpMetaData);
     if (locationInfo_ && locationInfo_->uploadLocationDict())
         coder.encodeValue(*locationInfo_->uploadLocationDict(), kLocationInfo);
     coder.encodeString(storeToPath_, kStoreToPath);
@@ -423,7 +488,7 @@ void QVExportItem::encodeWithCoder(KeyedArchiver& coder) const {
 void QVExportItem::initWithCoder(const KeyedUnarchiver& coder) {
     std::lock_guard lock(mutex_);
     name_ = coder.decodeString(kName);
-    thumbnailPath_ = coder.decodeString(kThumbnail);
+    thumbnailPath_ = stored(coder.decodeString(kThumbnail));
     thumbnailTried_ = thumbnailPath_.isNull();
     setPathsLocked(coder.decodeString(kOriginal), coder.decodeString(kFcpXML));
     storeToPath_ = coder.decodeString(kStoreToPath);
@@ -443,6 +508,7 @@ void QVExportItem::initWithCoder(const KeyedUnarchiver& coder) {
     importType_ = coder.containsValueForKey(kImportType) ? coder.decodeInt64(kImportType)
                                                          : QVImportTypeInsideLibrary;
     const QVariant metaData = coder.decodeValue(kFcpMetaData);
-    if (metaData.typeId() == QMetaType::QVariantMap) fcpMetaData_ = metaData.toMap();
-    changed();
+    setFcpMetaDataLocked(metaData.typeId() == QMetaType::QVariantMap
+                             ? std::optional<QVariantMap>(metaData.toMap())
+                             : std::nullopt);
 }

@@ -6,7 +6,9 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -57,18 +59,30 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
         qint64 importType, const std::shared_ptr<QVUploadLocation>& locationInfo,
         const QString& storeToPath, bool fcpXMLOnly);
 
+    // Values that many stored items have in common (upload location, node
+    // ID, folders), held once while a list is rebuilt instead of once per
+    // item. Any thread.
+    struct SharedValues {
+        QString string(const QString& value);
+        std::shared_ptr<QVUploadLocation> location(const QVariant& dictionary);
+
+      private:
+        std::mutex mutex_;
+        QHash<QByteArray, std::shared_ptr<QVUploadLocation>> locations_;
+        QSet<QString> strings_;
+    };
+
     // Rebuilds a stored item. Its library is found again by database name
     // (null when no longer known) and its node by ID in that library. The
     // thumbnail is not decoded here: thumbnailImage() loads it on first use.
-    static std::shared_ptr<QVExportItem> exportItemWithDictionary(const QVariantMap& dictionary);
+    static std::shared_ptr<QVExportItem> exportItemWithDictionary(const QVariantMap& dictionary,
+                                                                  SharedValues* shared = nullptr);
 
     // The stored form: nil values are left out, the four numbers always
     // written.
     QVariantMap exportItemDictionary() const;
     // The stored form as property-list XML (a <dict> at the given depth),
-    // equal to PropertyList::appendXmlValue of exportItemDictionary(). An
-    // unchanged item reuses its last text, so saving a long list costs
-    // little more than copying bytes.
+    // equal to PropertyList::appendXmlValue of exportItemDictionary().
     void appendXml(QByteArray& out, int depth) const;
 
     QString filePath() const;  // fcpXMLPath for FCPXML-only items, else originalPath
@@ -147,8 +161,11 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     // The "projectname" value: the node's current name, else the kept one.
     QString storedProjectName() const;  // lock held
     QVariantMap dictionaryLocked() const;
-    void changed() { ++version_; }  // lock held
     void setPathsLocked(const QString& original, const QString& fcpxml);
+    QString fcpXMLPathLocked() const;
+    std::optional<QVariantMap> metaDataLocked() const;
+    void setFcpMetaDataLocked(const std::optional<QVariantMap>& metaData);
+    static std::optional<QVariantMap> readMetaData(const QByteArray& xml);
 
     mutable std::mutex mutex_;
     QString name_;
@@ -163,31 +180,24 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     std::atomic<qint64> exportStatus_{QVExportStatusWaiting};
     std::atomic<qint64> fcpXMLStatus_{QVExportStatusNone};
     std::atomic<qint64> exportedBytes_{-1};
-    QString thumbnailPath_;
     mutable QImage thumbnailImage_;
     mutable bool thumbnailTried_ = true;
-    QString originalPath_;
-    QString fcpXMLPath_;
-    QString nfcOriginalPath_;
-    QString nfcFcpXMLPath_;
-    std::optional<QVariantMap> fcpMetaData_;
     bool fcpXMLOnly_ = false;
+    // A long list holds these for every item: UTF-8, the description's path
+    // left out when it is the movie's with ".fcpxml" for ".mov", and the
+    // NFC forms of the look-ups made when asked (paths are nearly always in
+    // NFC already).
+    bool originalIsNFC_ = true;
+    bool fcpXMLIsNFC_ = true;
+    bool fcpXMLBesideMovie_ = false;
+    QByteArray thumbnailPath_;
+    QByteArray originalPath_;
+    QByteArray fcpXMLPath_;
+    // The editor's metadata is only read back for a retry, but written with
+    // every save: it is kept as its stored text, the <dict> as it stands in
+    // the list file (kMetaDataDepth), a fraction of the size of the map.
+    static constexpr int kMetaDataDepth = 2;
+    QByteArray fcpMetaDataXml_;  // null: no metadata
     qint64 importType_ = QVImportTypeInsideLibrary;
     QString storeToPath_;
-
-    // Last serialised form and everything it was made from; the statuses
-    // and the two names that live outside this item's fields are compared
-    // directly.
-    struct XmlInputs {
-        quint64 version = 0;
-        int depth = -1;
-        qint64 exportStatus = 0;
-        qint64 fcpXMLStatus = 0;
-        QString libraryName;
-        QString projectName;
-        bool operator==(const XmlInputs&) const = default;
-    };
-    quint64 version_ = 0;
-    mutable std::shared_ptr<const QByteArray> xml_;
-    mutable XmlInputs xmlInputs_;
 };

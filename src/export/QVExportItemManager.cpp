@@ -1,15 +1,18 @@
 #include "export/QVExportItemManager.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <condition_variable>
-#include <thread>
 #include <vector>
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
-#include <QThread>
 
 #include "export/ExportListReader.h"
 #include "platform/AtomicFile.h"
@@ -87,94 +90,204 @@ void QVExportItemManager::quarantine(const QString& reason) {
                        .arg(path, reason));
 }
 
-// Rebuilding looks up libraries and nodes and normalises paths; long lists
-// are rebuilt on a few threads, each taking a contiguous run of entries.
-QVExportItemList QVExportItemManager::rebuildItems(const QVariantList& entries) {
-    QVExportItemList items(entries.size());
-    std::shared_ptr<QVExportItem>* targets = items.data();  // detached once, before the threads
-    auto build = [&entries, targets](qsizetype begin, qsizetype end) {
-        for (qsizetype i = begin; i < end; ++i)
-            if (entries[i].typeId() == QMetaType::QVariantMap)
-                targets[i] = QVExportItem::exportItemWithDictionary(entries[i].toMap());
-    };
-    const qsizetype threads =
-        entries.size() < 2000 ? 1 : std::clamp<qsizetype>(QThread::idealThreadCount(), 1, 4);
-    std::vector<std::thread> workers;
-    for (qsizetype t = 1; t < threads; ++t)
-        workers.emplace_back(build, entries.size() * t / threads,
-                             entries.size() * (t + 1) / threads);
-    build(0, entries.size() / threads);
-    for (auto& worker : workers) worker.join();
-    return items;
+bool QVExportItemManager::loadExportItems() {
+    const auto stored = readStoredList();
+    return adoptStoredList(*stored);
 }
 
-bool QVExportItemManager::loadExportItems() {
-    if (folder_.isEmpty()) return false;
+// Each element becomes its item (or stays text, for an unknown library) as
+// soon as it is read, on the reader's threads, so the whole tree of the file
+// never exists at once. Duplicates are found through sets of the paths in
+// NFC rather than a scan of the list per entry, so long lists load in
+// linear time.
+std::shared_ptr<QVExportItemManager::StoredList> QVExportItemManager::readStoredList() {
+    auto stored = std::make_shared<StoredList>();
+    if (folder_.isEmpty()) return stored;
     if (!QFileInfo(folder_).isDir()) {
         // First launch: nothing to read. The thumbnail folder is made too,
         // since the thumbnail writer expects it.
-        const bool created = ensureFolder(folder_);
-        if (created) {
-            ensureFolder(thumbnailFolder_);
-            loaded_ = true;
-        }
-        return created;
+        stored->folderReady = ensureFolder(folder_);
+        if (stored->folderReady) ensureFolder(thumbnailFolder_);
+        return stored;
     }
+    stored->folderReady = true;
     if (!QFileInfo(thumbnailFolder_).isDir()) ensureFolder(thumbnailFolder_);
-
-    QVariantList entries;
-    const QString path = listFilePath();
-    if (QFileInfo::exists(path)) {
-        QString error;
-        QFile file(path);
-        std::optional<QVariantList> root;
-        if (file.open(QIODevice::ReadOnly))
-            root = ExportListReader::readArray(file.readAll(), &error);
-        else
-            error = file.errorString();
-        if (root)
-            entries = std::move(*root);
-        else
-            quarantine(error);
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(writeMutex_);
+        hook = readHook_;
     }
-    const QVExportItemList rebuilt = rebuildItems(entries);
+    if (hook) hook();
 
-    // Duplicates are found through sets of the paths in NFC rather than a
-    // scan of the list per entry, so long lists load in linear time.
-    std::lock_guard lock(listMutex_);
-    QSet<QString> moviePaths, fcpXMLPaths;
-    for (const auto& item : std::as_const(items_)) {
-        if (item->fcpXMLOnly()) {
-            if (const QString p = item->normalizedFcpXMLPath(); !p.isNull()) fcpXMLPaths.insert(p);
-        } else if (const QString p = item->normalizedOriginalPath(); !p.isNull()) {
-            moviePaths.insert(p);
+    struct Slot {
+        std::shared_ptr<QVExportItem> item;
+        QByteArray carried;
+    };
+    std::vector<Slot> parsed;
+    {
+        QByteArray data;
+        QString error;
+        QFile file(listFilePath());
+        if (file.exists()) {
+            if (file.open(QIODevice::ReadOnly))
+                data = file.readAll();
+            else
+                error = file.errorString();
+        }
+        QVExportItem::SharedValues shared;
+        const ExportListReader::ElementSink sink{
+            [&parsed](qsizetype count) { parsed.assign(size_t(count), Slot{}); },
+            [&parsed, &shared](qsizetype index, QVariant&& value, QByteArrayView text) {
+                Slot& slot = parsed[size_t(index)];
+                slot = Slot{};
+                if (value.typeId() != QMetaType::QVariantMap) return;
+                auto item = QVExportItem::exportItemWithDictionary(value.toMap(), &shared);
+                if (item->library()) {
+                    slot.item = std::move(item);
+                } else if (!text.isEmpty()) {
+                    slot.carried = text.toByteArray();
+                } else {
+                    PropertyList::appendXmlValue(slot.carried, value, 1);
+                    slot.carried = slot.carried.trimmed();
+                }
+            }};
+        if (!error.isNull() ||
+            (file.exists() && !ExportListReader::readElements(data, sink, &error))) {
+            parsed.clear();
+            quarantine(error);
         }
     }
-    items_.reserve(items_.size() + rebuilt.size());
-    for (const auto& item : rebuilt) {
-        if (!item || !item->library()) continue;
-        const bool xmlOnly = item->fcpXMLOnly();
-        const QString key = xmlOnly ? item->normalizedFcpXMLPath() : item->normalizedOriginalPath();
+
+    QSet<QString> moviePaths, fcpXMLPaths;
+    stored->items.reserve(qsizetype(parsed.size()));
+    qsizetype unplaced = 0;  // carried entries from here on wait for their next item
+    for (Slot& slot : parsed) {
+        if (!slot.carried.isNull()) {
+            stored->carried.append({std::move(slot.carried), -1});
+            continue;
+        }
+        if (!slot.item) continue;
+        const bool xmlOnly = slot.item->fcpXMLOnly();
+        const QString key =
+            xmlOnly ? slot.item->normalizedFcpXMLPath() : slot.item->normalizedOriginalPath();
         QSet<QString>& seen = xmlOnly ? fcpXMLPaths : moviePaths;
         if (!key.isNull()) {
             if (seen.contains(key)) continue;
             seen.insert(key);
         }
-        items_.append(item);
+        for (; unplaced < stored->carried.size(); ++unplaced)
+            stored->carried[unplaced].second = stored->items.size();
+        stored->items.append(std::move(slot.item));
     }
-    loaded_ = true;
+    for (; unplaced < stored->carried.size(); ++unplaced)
+        stored->carried[unplaced].second = stored->items.size();
+    parsed = {};
+    moviePaths = {};
+    fcpXMLPaths = {};
+#ifdef __GLIBC__
+    // The file's text and the parsed entries are gone; hand their pages
+    // back, or a long list keeps several times its size resident.
+    malloc_trim(0);
+#endif
+    return stored;
+}
+
+bool QVExportItemManager::adoptStoredList(StoredList& stored) {
+    if (!stored.folderReady) return false;
+    {
+        std::lock_guard lock(listMutex_);
+        QList<bool> dropped;
+        if (!items_.isEmpty()) {
+            // Items added before the load are the newest and win.
+            QSet<QString> moviePaths, fcpXMLPaths;
+            for (const auto& item : std::as_const(items_)) {
+                if (item->fcpXMLOnly())
+                    fcpXMLPaths.insert(item->normalizedFcpXMLPath());
+                else
+                    moviePaths.insert(item->normalizedOriginalPath());
+            }
+            dropped.resize(stored.items.size());
+            for (qsizetype i = 0; i < stored.items.size(); ++i) {
+                const auto& item = stored.items[i];
+                dropped[i] = item->fcpXMLOnly()
+                                 ? fcpXMLPaths.contains(item->normalizedFcpXMLPath())
+                                 : moviePaths.contains(item->normalizedOriginalPath());
+            }
+        }
+        carried_.clear();
+        for (auto& [xml, before] : stored.carried) {
+            while (before < dropped.size() && dropped[before]) ++before;
+            carried_.append({std::move(xml), before < stored.items.size()
+                                                 ? std::weak_ptr(stored.items[before])
+                                                 : std::weak_ptr<QVExportItem>()});
+        }
+        stored.carried.clear();
+        if (!dropped.isEmpty()) {
+            QVExportItemList kept;
+            kept.reserve(stored.items.size());
+            for (qsizetype i = 0; i < stored.items.size(); ++i)
+                if (!dropped[i]) kept.append(stored.items[i]);
+            stored.items.swap(kept);
+        }
+        if (items_.isEmpty()) {
+            items_ = stored.items;
+        } else {
+            items_.reserve(items_.size() + stored.items.size());
+            items_.append(stored.items);
+        }
+        loaded_ = true;
+    }
+    if (deferred_.exchange(false)) requestSave();
     return true;
 }
 
-QByteArray QVExportItemManager::serialize(const QVExportItemList& items) const {
+void QVExportItemManager::loadExportItemsInBackground(
+    std::function<void(bool, const QVExportItemList&)> completion) {
+    Dispatch::global([this, completion = std::move(completion)] {
+        std::shared_ptr<StoredList> stored = readStoredList();
+        Dispatch::main([this, stored, completion] {
+            const bool ok = adoptStoredList(*stored);
+            if (completion) completion(ok, stored->items);
+        });
+    });
+}
+
+void QVExportItemManager::setReadHook(std::function<void()> hook) {
+    std::lock_guard lock(writeMutex_);
+    readHook_ = std::move(hook);
+}
+
+QByteArray QVExportItemManager::serialize(const QVExportItemList& items,
+                                          const QList<CarriedEntry>& carried) const {
     QByteArray out;
     out.reserve(lastSize_.load() + 4096);
     out.append(PropertyList::xmlHeader());
-    if (items.isEmpty()) {
+    if (items.isEmpty() && carried.isEmpty()) {
         out.append("<array/>\n");
     } else {
         out.append("<array>\n");
-        for (const auto& item : items) item->appendXml(out, 1);
+        auto appendCarried = [&out](const CarriedEntry& entry) {
+            out.append('\t').append(entry.xml).append('\n');
+        };
+        // Few or none: a map from each anchor to its entries, in order.
+        QHash<const QVExportItem*, QList<qsizetype>> before;
+        QList<bool> written(carried.size(), false);
+        for (qsizetype i = 0; i < carried.size(); ++i)
+            if (const auto anchor = carried[i].before.lock()) before[anchor.get()].append(i);
+        for (const auto& item : items) {
+            if (!before.isEmpty()) {
+                if (const auto found = before.constFind(item.get()); found != before.cend()) {
+                    for (qsizetype i : *found) {
+                        appendCarried(carried[i]);
+                        written[i] = true;
+                    }
+                    before.erase(found);
+                }
+            }
+            item->appendXml(out, 1);
+        }
+        for (qsizetype i = 0; i < carried.size(); ++i)
+            if (!written[i]) appendCarried(carried[i]);
         out.append("</array>\n");
     }
     out.append(PropertyList::xmlFooter());
@@ -182,15 +295,36 @@ QByteArray QVExportItemManager::serialize(const QVExportItemList& items) const {
     return out;
 }
 
+QByteArray QVExportItemManager::serializedList() const {
+    std::unique_lock lock(listMutex_);
+    const QVExportItemList items = items_;
+    const QList<CarriedEntry> carried = carried_;
+    lock.unlock();
+    return serialize(items, carried);
+}
+
 // Holding writeMutex_. Everything requested before the snapshot is taken is
 // covered by it.
 bool QVExportItemManager::writeSnapshot() {
+    const quint64 generation = requested_.load();
+    QVExportItemList items;
+    QList<CarriedEntry> carried;
+    {
+        std::lock_guard lock(listMutex_);
+        if (!loaded_) {
+            // The stored list would be replaced unread; the load saves.
+            if (!deferred_.exchange(true))
+                QVLog::log(QStringLiteral("save export list deferred until it is loaded"));
+            return false;
+        }
+        items = items_;
+        carried = carried_;
+    }
     if (!ensureFolder(folder_)) {
         lastResult_ = false;
         return false;
     }
-    const quint64 generation = requested_.load();
-    const QByteArray data = serialize(exportItems());
+    const QByteArray data = serialize(items, carried);
     if (hook_) hook_(generation);
     QString error;
     const bool ok = AtomicFile::write(listFilePath(), data, &error);
@@ -261,7 +395,15 @@ void QVExportItemManager::addExportItem(const std::shared_ptr<QVExportItem>& ite
 void QVExportItemManager::deleteExportItem(const std::shared_ptr<QVExportItem>& item) {
     {
         std::lock_guard lock(listMutex_);
-        items_.removeOne(item);
+        const qsizetype index = items_.indexOf(item);
+        if (index >= 0 && item) {
+            // Entries kept before it now stand before its successor.
+            const auto next = index + 1 < items_.size() ? std::weak_ptr(items_[index + 1])
+                                                        : std::weak_ptr<QVExportItem>();
+            for (auto& entry : carried_)
+                if (entry.before.lock() == item) entry.before = next;
+            items_.removeAt(index);
+        }
     }
     save();
 }
@@ -271,6 +413,8 @@ void QVExportItemManager::removeAll() {
     {
         std::lock_guard lock(listMutex_);
         removed.swap(items_);
+        // Entries of unknown libraries were never shown, so not cleared.
+        for (auto& entry : carried_) entry.before.reset();
     }
     for (const auto& item : std::as_const(removed)) {
         const QString thumbnail = item->thumbnailPath();
@@ -333,6 +477,7 @@ void QVExportItemManager::setExportItems(const QVExportItemList& items) {
         if (item) kept.append(item);
     std::lock_guard lock(listMutex_);
     items_.swap(kept);
+    loaded_ = true;
 }
 
 qsizetype QVExportItemManager::count() const {

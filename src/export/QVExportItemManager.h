@@ -23,6 +23,12 @@ using QVExportItemList = QList<std::shared_ptr<QVExportItem>>;
 // written by a later snapshot returns at once with that write's result.
 // requestSave() is the same without waiting, for the main thread; it never
 // drops a request, and flush() writes whatever is still pending (quit).
+//
+// Nothing is written before the stored list was read: a save asked for
+// earlier waits for the load, which keeps the items added meanwhile on top
+// of the stored ones. Stored entries whose library is unknown at the load
+// are not items of the list, but every save writes them back as they were,
+// in their place, so a library missing for one launch loses nothing.
 class QVExportItemManager {
   public:
     static QVExportItemManager& sharedManager();
@@ -35,9 +41,30 @@ class QVExportItemManager {
     QVExportItemManager(const QVExportItemManager&) = delete;
     QVExportItemManager& operator=(const QVExportItemManager&) = delete;
 
+    // The list file read and its items rebuilt, not yet taken in.
+    struct StoredList {
+        bool folderReady = false;  // false: no agent folder, and none could be made
+        QVExportItemList items;    // file order; duplicates and unknown libraries left out
+        // Entries of unknown libraries as stored, each with the index of the
+        // item it stood before (items.size(): at the end).
+        QList<std::pair<QByteArray, qsizetype>> carried;
+    };
+
     // Reads the list file; see the implementation for the rules. False only
     // when the agent folder is missing and cannot be created.
     bool loadExportItems();
+    // The reading half of the load: any thread, the list is not touched.
+    std::shared_ptr<StoredList> readStoredList();
+    // The other half, in one step under the list's lock: items added before
+    // the load stay on top, stored duplicates of them are left out, and a
+    // save asked for meanwhile is made (in the background). stored.items
+    // then holds the stored items taken in. Returns stored.folderReady.
+    bool adoptStoredList(StoredList& stored);
+    // Reads on the background pool, takes the list in on the main thread
+    // and calls completion there with the result and the stored items. The
+    // manager must outlive the load.
+    void loadExportItemsInBackground(
+        std::function<void(bool ok, const QVExportItemList& storedItems)> completion);
     // Writes the list now (or returns the result of a write that already
     // covered this call's state). Any thread.
     bool save();
@@ -60,7 +87,8 @@ class QVExportItemManager {
     std::shared_ptr<QVExportItem> exportItemWithFCPXMLPath(const QString& path) const;
 
     QVExportItemList exportItems() const;  // a snapshot
-    // Replaces the whole list without saving.
+    // Replaces the whole list without saving; the list then counts as
+    // loaded (entries of unknown libraries are kept).
     void setExportItems(const QVExportItemList& items);
     qsizetype count() const;
     bool loaded() const { return loaded_.load(); }
@@ -68,24 +96,33 @@ class QVExportItemManager {
     QString folder() const { return folder_; }
 
     // The list file's content for the current list (what save() writes).
-    QByteArray serializedList() const { return serialize(exportItems()); }
+    QByteArray serializedList() const;
 
     // ---- Test hooks ----
     // Called inside every write, after the snapshot was serialised and
     // before it goes to disk, with the generation the write covers. Lets a
     // test hold a write open while more saves are requested.
     void setWriteHook(std::function<void(quint64 generation)> hook);
+    // Called on the reading thread before the list file is read.
+    void setReadHook(std::function<void()> hook);
     quint64 writeCount() const { return writeCount_.load(); }
     // Save requests made so far (each save, requestSave and list change).
     quint64 requestedGeneration() const { return requested_.load(); }
     quint64 writtenGeneration() const;
 
   private:
-    static QVExportItemList rebuildItems(const QVariantList& entries);
+    // A stored entry of an unknown library, written back before the item it
+    // stood before (at the end when that item is gone).
+    struct CarriedEntry {
+        QByteArray xml;  // the element's markup, without surrounding white space
+        std::weak_ptr<QVExportItem> before;
+    };
+
     bool writeUpTo(quint64 generation);
     bool isInThumbnailFolder(const QString& path) const;
     bool writeSnapshot();
-    QByteArray serialize(const QVExportItemList& items) const;
+    QByteArray serialize(const QVExportItemList& items,
+                         const QList<CarriedEntry>& carried = {}) const;
     void quarantine(const QString& reason);
 
     const QString folder_;
@@ -94,7 +131,10 @@ class QVExportItemManager {
 
     mutable std::mutex listMutex_;
     QVExportItemList items_;
+    QList<CarriedEntry> carried_;
     std::atomic<bool> loaded_{false};
+    std::atomic<bool> deferred_{false};  // a save waited for the load
+    std::function<void()> readHook_;
 
     // Serialises writes; guards written_, lastResult_ and hook_.
     mutable std::mutex writeMutex_;

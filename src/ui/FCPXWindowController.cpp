@@ -434,7 +434,11 @@ void FCPXWindowController::importFCPXMLForExportItem(const ItemPtr& item) {
 // ---- Launch ----
 
 void FCPXWindowController::checkExportItems() {
-    for (const auto& item : QVExportItemManager::sharedManager().exportItems()) {
+    checkExportItems(QVExportItemManager::sharedManager().exportItems());
+}
+
+void FCPXWindowController::checkExportItems(const QVExportItemList& items) {
+    for (const auto& item : items) {
         const qint64 status = item->status();
         // A movie registered before the agent ended can leave its
         // description half-way; only a cancelled export is left alone.
@@ -512,21 +516,28 @@ void FCPXWindowController::refreshProjectOfItem(const ItemPtr& item) {
 void FCPXWindowController::loadExportItems() {
     auto weak = weakSelf();
     Dispatch::after(launchDelay(), [weak] {
-        auto self = weak.lock();
-        if (!self) return;
-        if (!QVExportItemManager::sharedManager().loadExportItems()) {
-            Dispatch::main([] {
-                showAlert("exportitems.cant.load");
-                terminateApplication();
+        if (!weak.lock()) return;
+        // The list is read and its items are built off the main thread,
+        // which keeps answering the editor, then taken in at once. The
+        // default destination follows: its reload of the library's tree
+        // must not empty the tree while the items look their nodes up.
+        QVExportItemManager::sharedManager().loadExportItemsInBackground(
+            [weak](bool ok, const QVExportItemList& storedItems) {
+                if (!ok) {
+                    showAlert("exportitems.cant.load");
+                    terminateApplication();
+                    return;
+                }
+                QVLog::log(QStringLiteral("Export list loaded: %1 items")
+                               .arg(QVExportItemManager::sharedManager().count()));
+                auto self = weak.lock();
+                if (!self) return;
+                // Shares taken meanwhile are under way already.
+                self->checkExportItems(storedItems);
+                self->loadDefaultLibraryInfo();
+                self->displayDefaultLibraryInfo();
+                self->reloadTable();
             });
-            return;
-        }
-        QVLog::log(QStringLiteral("Export list loaded: %1 items")
-                       .arg(QVExportItemManager::sharedManager().count()));
-        self->checkExportItems();
-        self->loadDefaultLibraryInfo();
-        self->displayDefaultLibraryInfo();
-        self->reloadTable();
     });
 }
 

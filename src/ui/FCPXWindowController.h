@@ -101,9 +101,12 @@ class FCPXWindowController : public QObject,
     // a file not yet announced by the editor is waited for again, a
     // registration that had begun is run again.
     void checkExportItems();
-    // After the launch delay: reads the stored list (alert and quit when it
-    // cannot be read), resumes unfinished items, shows the default
-    // destination and the list.
+    // The same for the given items only (the stored ones at launch: shares
+    // that came during the load are under way already).
+    void checkExportItems(const QVExportItemList& items);
+    // After the launch delay: reads the stored list off the main thread
+    // (alert and quit when it cannot be read), then resumes its unfinished
+    // items and shows the default destination and the list.
     void loadExportItems();
     // Item in status 6: creates its asset again.
     void retryExportForCreating(const ItemPtr& item);

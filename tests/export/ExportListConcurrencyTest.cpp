@@ -1,4 +1,5 @@
-// Saves from many threads: serialised, coalesced, never lost.
+// Saves from many threads: serialised, coalesced, never lost; the load off
+// the main thread.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -9,8 +10,13 @@
 #include <QTemporaryDir>
 
 #include "ExportFixtures.h"
+#include "appleevents/AECodes.h"
+#include "appleevents/AppleEventClient.h"
+#include "appleevents/AppleEventServer.h"
 #include "export/QVExportItemManager.h"
+#include "platform/Dispatch.h"
 #include "platform/PropertyList.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -152,4 +158,50 @@ TEST_F(ExportListSavingTest, EightThreadsSaveWhileTheMainThreadAddsAndDeletes) {
     EXPECT_EQ(items.size(), 200 + 20);
     for (qsizetype i = 0; i < items.size(); ++i)
         EXPECT_EQ(entries[i].toMap(), items[i]->exportItemDictionary()) << i;
+}
+
+// The launch reads the list off the main thread: while the read is held at a
+// gate, the main thread answers an Apple event and takes a share, which the
+// load then keeps on top of the stored items.
+TEST_F(ExportListSavingTest, MainThreadAnswersWhileTheLoadIsHeldAtAGate) {
+    QVExportItemManager earlier(folder);
+    earlier.setExportItems({fx.insideItem("A"), fx.insideItem("B")});
+    ASSERT_TRUE(earlier.save());
+
+    AppleEventServer server;
+    ASSERT_TRUE(server.listen(dir.filePath("ae.sock")));
+    server.setHandler([](const AEDesc&, AppleEventServer::ReplyFunction reply) {
+        EXPECT_TRUE(Dispatch::isMainThread());
+        reply(AEDesc::appleEvent(AECodes::kCoreEventClass, AECodes::kAEAnswer));
+    });
+
+    QVExportItemManager manager(folder);
+    Gate gate;
+    manager.setReadHook([&gate] { gate.wait(); });
+    std::atomic<bool> done{false};
+    QVExportItemList stored;
+    manager.loadExportItemsInBackground([&](bool ok, const QVExportItemList& items) {
+        EXPECT_TRUE(ok);
+        stored = items;
+        done = true;
+    });
+    gate.waitReached();
+
+    AppleEventClient editor;
+    ASSERT_TRUE(editor.connectToServer(dir.filePath("ae.sock"), 30000));
+    bool answered = false;
+    editor.send(AEDesc::appleEvent(AECodes::kCoreEventClass, AECodes::kAEReopenApplication), 30000,
+                [&](std::optional<AEDesc> reply, const QString&) { answered = reply.has_value(); });
+    EXPECT_TRUE(waitUntil([&] { return answered; }));
+    manager.addExportItem(fx.insideItem("During"));
+    EXPECT_FALSE(manager.loaded());
+    EXPECT_EQ(fileEntries().size(), 2);
+
+    gate.release();
+    ASSERT_TRUE(waitUntil([&] { return done.load(); }));
+    EXPECT_EQ(stored.size(), 2);
+    ASSERT_TRUE(manager.flush());
+    QStringList names;
+    for (const QVariant& entry : fileEntries()) names << entry.toMap().value("name").toString();
+    EXPECT_EQ(names, QStringList({"During", "A", "B"}));
 }

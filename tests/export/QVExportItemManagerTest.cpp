@@ -11,7 +11,9 @@
 #include "library/QVLibraryManager.h"
 #include "platform/PropertyList.h"
 #include "platform/QVLog.h"
+#include "service/QVConnection.h"
 #include "service/QVTesselUtil.h"
+#include "support/Python.h"
 #include "support/TempHome.h"
 
 namespace {
@@ -121,35 +123,78 @@ TEST_F(ExportListTest, RemoveAllDeletesOnlyItsOwnThumbnailsAndWritesAnEmptyArray
     EXPECT_EQ(fileEntries(), QVariantList());
 }
 
-TEST_F(ExportListTest, LoadDropsUnknownLibrariesAndDuplicates) {
-    QVariantList entries;
+// A share answered before the stored list was read: nothing replaces the
+// stored list until then, and the load keeps the share on top of it.
+TEST_F(ExportListTest, ShareBeforeTheLoadIsKeptOnTopOfTheStoredHistory) {
+    QVExportItemManager earlier(folder);
+    earlier.setExportItems({fx.insideItem("A"), fx.insideItem("B"), fx.insideItem("C")});
+    ASSERT_TRUE(earlier.save());
+
+    QVExportItemManager manager(folder);
+    manager.addExportItem(fx.insideItem("New"));
+    manager.addExportItem(fx.insideItem("B"));  // the same file as a stored one
+    EXPECT_EQ(fileEntries().size(), 3);
+    ASSERT_TRUE(manager.loadExportItems());
+    ASSERT_TRUE(manager.save());
+    ASSERT_TRUE(manager.flush());
+    QStringList stored;
+    for (const QVariant& entry : fileEntries()) stored << entry.toMap().value("name").toString();
+    EXPECT_EQ(stored, QStringList({"B", "New", "A", "C"}));
+    EXPECT_EQ(names(manager.exportItems()), stored);
+}
+
+// Entries of a library unknown at the load (a network volume away for one
+// launch) are neither shown nor lost: every save writes them back as they
+// were, where they were, and a later load with the library knows them.
+TEST_F(ExportListTest, UnknownLibrariesAreCarriedInPlaceUntilTheyAreKnownAgain) {
     auto movie = fx.insideItem("Dup");
     auto second = fx.insideItem("Dup");
     second->setAssetID("second");
     auto xmlOnly = fx.insideItem("Dup", true);  // same FCPXML path, other side
-    auto stranger = fx.insideItem("Stranger");
-    QVariantMap strangerEntry = stranger->exportItemDictionary();
-    strangerEntry.insert("library", "unknown-library");
-    entries << movie->exportItemDictionary() << second->exportItemDictionary()
-            << xmlOnly->exportItemDictionary() << strangerEntry << QString("not a dictionary");
+    QVariantMap away = fx.insideItem("Away")->exportItemDictionary();
+    away.insert("library", "lib-away");
+    away.insert("exportstatus", 5);
     QDir().mkpath(folder);
-    ASSERT_TRUE(PropertyList::writeFile(folder + "/assets.plist", entries));
+    ASSERT_TRUE(PropertyList::writeFile(
+        folder + "/assets.plist",
+        QVariantList{movie->exportItemDictionary(), away, second->exportItemDictionary(),
+                     xmlOnly->exportItemDictionary(), QString("not a dictionary")}));
 
     QVExportItemManager manager(folder);
     ASSERT_TRUE(manager.loadExportItems());
-    const auto items = manager.exportItems();
+    auto items = manager.exportItems();
     ASSERT_EQ(items.size(), 2);
     EXPECT_TRUE(items[0]->assetID().isNull());  // the first of two duplicates wins
     EXPECT_TRUE(items[1]->fcpXMLOnly());
     EXPECT_TRUE(QFileInfo(folder + "/Caches").isDir());
 
-    // Nothing known at all: empty, and the next save writes an empty array.
-    QVLibraryManager::sharedManager().setLibraries({});
-    QVExportItemManager none(folder);
-    ASSERT_TRUE(none.loadExportItems());
-    EXPECT_TRUE(none.exportItems().isEmpty());
-    ASSERT_TRUE(none.save());
-    EXPECT_EQ(fileEntries(), QVariantList());
+    manager.addExportItem(fx.insideItem("New"));
+    const QVariantList saved = fileEntries();
+    ASSERT_EQ(saved.size(), 4);
+    EXPECT_EQ(saved[2].toMap(), away);  // unchanged, before the item it stood before
+    // Its neighbour deleted and the list cleared, it stays (at the end).
+    manager.deleteExportItem(items[1]);
+    EXPECT_EQ(fileEntries().last().toMap(), away);
+    manager.removeAll();
+    EXPECT_EQ(fileEntries(), QVariantList{away});
+
+    bool ok = false;
+    QByteArray errors;
+    const QByteArray count =
+        Python::run("import plistlib, sys\nprint(len(plistlib.load(open(sys.argv[1], 'rb'))))",
+                    {folder + "/assets.plist"}, &ok, &errors);
+    ASSERT_TRUE(ok) << errors.toStdString();
+    EXPECT_EQ(count.trimmed(), "1");
+
+    auto library = QVLibrary::libraryWithName("Away", "", 1, false, dir.path() + "/Away.lib",
+                                              QString(), std::make_shared<QVConnection>());
+    library->setDbName("lib-away");
+    QVLibraryManager::sharedManager().setLibraries({fx.library, library});
+    QVExportItemManager back(folder);
+    ASSERT_TRUE(back.loadExportItems());
+    ASSERT_EQ(back.count(), 1);
+    EXPECT_EQ(back.exportItems().first()->library(), library);
+    EXPECT_EQ(back.exportItems().first()->exportStatus(), QVExportStatusUploading);
 }
 
 TEST_F(ExportListTest, PathLookUpsUseComposedFormAndKeepTheirSide) {

@@ -174,7 +174,6 @@ TEST_F(ExportItemTest, XmlTextMatchesTheDictionaryAndFollowsEveryChange) {
         return xml;
     };
     EXPECT_EQ(actual(), expected());
-    EXPECT_EQ(actual(), expected());  // from the kept text
     item->setExportStatus(QVExportStatusUploading);
     EXPECT_EQ(actual(), expected());
     item->setAssetID("new-id");
