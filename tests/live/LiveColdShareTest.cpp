@@ -71,7 +71,9 @@ bool bothAssetsComplete(const QList<QJsonObject>& assets) {
 
 // The stored list is a named pipe the test fills only after the share, so
 // the share is answered, in full, before the agent has read a line of it.
-TEST_F(LiveFixture, AShareBeforeTheListIsReadIsAddedOnTopOfTheHistory) {
+using Live = LiveFixture;
+
+TEST_F(Live, AShareBeforeTheListIsReadIsAddedOnTopOfTheHistory) {
     constexpr int kStored = 20;
     QVariantList history;
     for (int i = 0; i < kStored; ++i) history << finished(i);
