@@ -69,10 +69,10 @@ bool bothAssetsComplete(const QList<QJsonObject>& assets) {
 
 }  // namespace
 
-// The stored list is a named pipe the test fills only after the share, so
-// the share is answered, in full, before the agent has read a line of it.
 using Live = LiveFixture;
 
+// The stored list is a named pipe the test fills only after the share, so
+// the share is answered, in full, before the agent has read a line of it.
 TEST_F(Live, AShareBeforeTheListIsReadIsAddedOnTopOfTheHistory) {
     constexpr int kStored = 20;
     QVariantList history;
