@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
@@ -75,7 +76,7 @@ void LiveFixture::TearDown() {
     home.reset();
 }
 
-void LiveFixture::startSession(const Preferences& p, bool windowManager) {
+void LiveFixture::startSession(const Preferences& p, bool windowManager, const QString& readyLine) {
     QString error;
     ASSERT_TRUE(display.start(windowManager, &error)) << qPrintable(error);
 
@@ -104,12 +105,17 @@ void LiveFixture::startSession(const Preferences& p, bool windowManager) {
     agent.setStandardErrorFile(logPath);
     agent.start();
     ASSERT_TRUE(agent.waitForStarted(10000));
-    QDeadlineTimer deadline(30000);
-    while (!agentLog().contains("Export list loaded") && !deadline.hasExpired() &&
-           agent.state() == QProcess::Running)
-        QThread::msleep(20);
-    ASSERT_TRUE(agentLog().contains("Export list loaded")) << "the agent did not finish starting";
+    ASSERT_TRUE(waitForLog(readyLine)) << "the agent did not finish starting";
     ASSERT_TRUE(waitFor("mainWindow").found()) << "the main window was not shown";
+}
+
+bool LiveFixture::waitForLog(const QString& text, int timeoutMs) const {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!agentLog().contains(text)) {
+        if (deadline.hasExpired() || agent.state() != QProcess::Running) return false;
+        QThread::msleep(20);
+    }
+    return true;
 }
 
 QString LiveFixture::agentLog() const {
@@ -219,9 +225,13 @@ void LiveFixture::saveShot(const QString& name) {
     EXPECT_TRUE(screen().save(QDir(folder).filePath(name), "PNG")) << qPrintable(name);
 }
 
+QString LiveFixture::listFile() const {
+    return QDir(QVTesselUtil::relaydockFolder()).filePath("assets.plist");
+}
+
 QVariantList LiveFixture::storedItems() const {
-    const QString list = QDir(QVTesselUtil::relaydockFolder()).filePath("assets.plist");
-    if (!QFile::exists(list)) return {};
+    const QString list = listFile();
+    if (!QFileInfo(list).isFile()) return {};
     const auto root = PropertyList::readFile(list);
     return root ? root->toList() : QVariantList();
 }

@@ -41,10 +41,17 @@ class LiveFixture : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // Above this share of black pixels a window counts as unpainted: the
+    // agent's darkest colours are well above black.
+    static constexpr double kMaxBlack = 0.2;
+
     // Display (with the window manager or without), service and
     // preferences, then the agent, until its main window is shown and its
-    // export list is loaded.
-    void startSession(const Preferences& preferences, bool windowManager = true);
+    // log holds readyLine.
+    void startSession(const Preferences& preferences, bool windowManager = true,
+                      const QString& readyLine = QStringLiteral("Export list loaded"));
+    bool waitForLog(const QString& text, int timeoutMs = 30000) const;
+    QString agentLog() const;
 
     // Starts a share in the background (the editor waits for the agent).
     void startShare(const QString& name);
@@ -71,6 +78,7 @@ class LiveFixture : public ::testing::Test {
     QRect frameOf(quint64 window) const { return display.windowGeometry(window); }
     void saveShot(const QString& name);
 
+    QString listFile() const;
     QVariantList storedItems() const;
     qint64 storedStatus(const QString& name) const;  // -2: no such item
     bool waitForStoredStatus(const QString& name, qint64 status, int timeoutMs = 30000) const;
@@ -86,7 +94,6 @@ class LiveFixture : public ::testing::Test {
     QString logPath;
 
   private:
-    QString agentLog() const;
     QList<quint64> painted_;
     static QString movie_;
     static QTemporaryDir* movieDir_;

@@ -9,12 +9,6 @@
 
 using Live = LiveFixture;
 
-namespace {
-// Above this share of black pixels a window counts as unpainted: the
-// agent's darkest colours are well above black.
-constexpr double kMaxBlack = 0.2;
-}  // namespace
-
 TEST_F(Live, TheDestinationSheetIsCancelledThenUsedToChooseAGroupAndAName) {
     startSession({});
 
