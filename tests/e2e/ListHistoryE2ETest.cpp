@@ -15,44 +15,10 @@
 #include "export/QVExportItem.h"
 #include "platform/PropertyList.h"
 #include "service/QVTesselUtil.h"
+#include "support/StoredHistory.h"
 
-namespace {
-
-// Finished shares as an earlier launch stored them.
-QVariantMap finished(const QString& name, const QString& library, const QString& project) {
-    return {{"name", name},
-            {"library", library},
-            {"project", project},
-            {"projectname", "Stored"},
-            {"original", "/srv/earlier/" + name + ".mov"},
-            {"fcpxml", "/srv/earlier/" + name + ".fcpxml"},
-            {"assetid", "a-" + name},
-            {"exportstatus", qint64(QVExportStatusCompleted)},
-            {"fcpxmlstatus", qint64(QVExportStatusCompleted)},
-            {"fcpxmlonly", false},
-            {"importtype", qint64(QVImportTypeInsideLibrary)}};
-}
-
-// Writes data into the named pipe once a reader has opened it.
-bool feedPipe(const QString& path, const QByteArray& data) {
-    const QDeadlineTimer deadline(30000);
-    int fd = -1;
-    while ((fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK)) < 0) {
-        if (errno != ENXIO || deadline.hasExpired()) return false;
-        QThread::msleep(10);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n <= 0) break;
-        done += n;
-    }
-    ::close(fd);
-    return done == data.size();
-}
-
-}  // namespace
+using StoredHistory::feedPipe;
+using StoredHistory::finished;
 
 class ListHistoryE2E : public E2EFixture {};
 

@@ -17,47 +17,13 @@
 #include "export/QVExportItem.h"
 #include "platform/PropertyList.h"
 #include "service/QVTesselUtil.h"
+#include "support/StoredHistory.h"
 
 namespace {
-
-// A finished share as an earlier launch stored it.
-QVariantMap finished(int index) {
-    const QString name = QString("Earlier %1").arg(index);
-    return {{"name", name},
-            {"library", "demo"},
-            {"project", "documentary-interviews"},
-            {"projectname", "Interviews"},
-            {"original", "/srv/earlier/" + name + ".mov"},
-            {"fcpxml", "/srv/earlier/" + name + ".fcpxml"},
-            {"assetid", "a-" + name},
-            {"exportstatus", qint64(QVExportStatusCompleted)},
-            {"fcpxmlstatus", qint64(QVExportStatusCompleted)},
-            {"fcpxmlonly", false},
-            {"importtype", qint64(QVImportTypeInsideLibrary)}};
-}
 
 bool isPipe(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
-}
-
-// Writes data into the named pipe once a reader has opened it.
-bool feedPipe(const QString& path, const QByteArray& data) {
-    const QDeadlineTimer deadline(30000);
-    int fd = -1;
-    while ((fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK)) < 0) {
-        if (errno != ENXIO || deadline.hasExpired()) return false;
-        QThread::msleep(10);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n <= 0) break;
-        done += n;
-    }
-    ::close(fd);
-    return done == data.size();
 }
 
 bool bothAssetsComplete(const QList<QJsonObject>& assets) {
@@ -76,7 +42,9 @@ using Live = LiveFixture;
 TEST_F(Live, AShareBeforeTheListIsReadIsAddedOnTopOfTheHistory) {
     constexpr int kStored = 20;
     QVariantList history;
-    for (int i = 0; i < kStored; ++i) history << finished(i);
+    for (int i = 0; i < kStored; ++i)
+        history << StoredHistory::finished(QString("Earlier %1").arg(i), "demo",
+                                           "documentary-interviews", "Interviews");
     ASSERT_TRUE(QDir().mkpath(QVTesselUtil::relaydockFolder()));
     ASSERT_EQ(::mkfifo(QFile::encodeName(listFile()).constData(), 0600), 0);
 
@@ -100,7 +68,7 @@ TEST_F(Live, AShareBeforeTheListIsReadIsAddedOnTopOfTheHistory) {
     EXPECT_FALSE(agentLog().contains("Export list loaded"));
     ASSERT_TRUE(isPipe(listFile())) << "the stored list was replaced before it was read";
 
-    ASSERT_TRUE(feedPipe(listFile(), PropertyList::toXml(history)));
+    ASSERT_TRUE(StoredHistory::feedPipe(listFile(), PropertyList::toXml(history)));
     ASSERT_TRUE(waitForLog(QString("Export list loaded: %1 items").arg(kStored + 1)));
     ASSERT_TRUE(waitForStoredStatus("Cold Clip", QVExportStatusCompleted));
     const QVariantList stored = storedItems();
