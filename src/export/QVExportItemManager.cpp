@@ -303,9 +303,11 @@ QByteArray QVExportItemManager::serializedList() const {
     return serialize(items, carried);
 }
 
-// Holding writeMutex_. Everything requested before the snapshot is taken is
-// covered by it.
-bool QVExportItemManager::writeSnapshot() {
+// Runs with writing_ set, outside writeMutex_, so that a caller whose state
+// an earlier write already covered is not held up by this one. Everything
+// requested before the snapshot is taken is covered by it.
+QVExportItemManager::WriteResult QVExportItemManager::writeSnapshot(
+    const std::function<void(quint64)>& hook) {
     const quint64 generation = requested_.load();
     QVExportItemList items;
     QList<CarriedEntry> carried;
@@ -315,43 +317,55 @@ bool QVExportItemManager::writeSnapshot() {
             // The stored list would be replaced unread; the load saves.
             if (!deferred_.exchange(true))
                 QVLog::log(QStringLiteral("save export list deferred until it is loaded"));
-            return false;
+            return {};
         }
         items = items_;
         carried = carried_;
     }
-    if (!ensureFolder(folder_)) {
-        lastResult_ = false;
-        return false;
-    }
+    if (!ensureFolder(folder_)) return {true, false, 0};
     const QByteArray data = serialize(items, carried);
-    if (hook_) hook_(generation);
+    if (hook) hook(generation);
     QString error;
     const bool ok = AtomicFile::write(listFilePath(), data, &error);
     writeCount_.fetch_add(1);
-    if (ok)
-        written_ = std::max(written_, generation);
-    else
-        QVLog::log(QStringLiteral("save export list failed: %1").arg(error));
-    lastResult_ = ok;
-    return ok;
+    if (!ok) QVLog::log(QStringLiteral("save export list failed: %1").arg(error));
+    return {true, ok, ok ? generation : 0};
 }
 
 bool QVExportItemManager::writeUpTo(quint64 generation) {
-    std::lock_guard lock(writeMutex_);
-    if (written_ >= generation && generation > 0) return lastResult_;
-    return writeSnapshot();
+    std::unique_lock lock(writeMutex_);
+    for (;;) {
+        if (written_ >= generation && generation > 0) return lastResult_;
+        if (!writing_) break;
+        writeDone_.wait(lock);
+    }
+    writing_ = true;
+    const auto hook = hook_;
+    lock.unlock();
+    const WriteResult result = writeSnapshot(hook);
+    lock.lock();
+    writing_ = false;
+    if (result.attempted) {
+        written_ = std::max(written_, result.generation);
+        lastResult_ = result.ok;
+    }
+    writeDone_.notify_all();
+    return result.ok;
 }
 
 bool QVExportItemManager::save() {
     return writeUpTo(requested_.fetch_add(1) + 1);
 }
 
-void QVExportItemManager::requestSave() {
-    requested_.fetch_add(1);
+bool QVExportItemManager::saveUpTo(quint64 generation) {
+    return writeUpTo(generation);
+}
+
+quint64 QVExportItemManager::requestSave() {
+    const quint64 generation = requested_.fetch_add(1) + 1;
     // One background save waits at a time; requests made before it takes
     // its snapshot ride along with it.
-    if (asyncPending_.exchange(true)) return;
+    if (asyncPending_.exchange(true)) return generation;
     {
         std::lock_guard lock(tracker().mutex);
         asyncRunning_.fetch_add(1);
@@ -363,6 +377,7 @@ void QVExportItemManager::requestSave() {
         asyncRunning_.fetch_sub(1);
         tracker().idle.notify_all();
     });
+    return generation;
 }
 
 bool QVExportItemManager::flush() {

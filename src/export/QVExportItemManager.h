@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -68,8 +69,18 @@ class QVExportItemManager {
     // Writes the list now (or returns the result of a write that already
     // covered this call's state). Any thread.
     bool save();
-    // Asks for a save on the background pool and returns at once. Any thread.
-    void requestSave();
+    // Asks for a save on the background pool and returns at once with the
+    // generation that save covers. Any thread.
+    quint64 requestSave();
+    // Waits until a write covering that generation has landed, writing
+    // only when none has yet: a caller that must see its change on disk
+    // shares the write with every change requested meanwhile. Any thread
+    // but the main one.
+    bool saveUpTo(quint64 generation);
+    // Counts a change without writing it: the next write, or flush() at
+    // quit, takes it along. For states that a later change of the same
+    // work always follows with a save.
+    void noteChange() { requested_.fetch_add(1); }
     // Writes any state not yet on disk and waits for it (quit, tests).
     bool flush();
 
@@ -118,9 +129,14 @@ class QVExportItemManager {
         std::weak_ptr<QVExportItem> before;
     };
 
+    struct WriteResult {
+        bool attempted = false;  // false: the list is not loaded yet
+        bool ok = false;
+        quint64 generation = 0;  // covered by a write that landed
+    };
     bool writeUpTo(quint64 generation);
     bool isInThumbnailFolder(const QString& path) const;
-    bool writeSnapshot();
+    WriteResult writeSnapshot(const std::function<void(quint64)>& hook);
     QByteArray serialize(const QVExportItemList& items,
                          const QList<CarriedEntry>& carried = {}) const;
     void quarantine(const QString& reason);
@@ -136,8 +152,12 @@ class QVExportItemManager {
     std::atomic<bool> deferred_{false};  // a save waited for the load
     std::function<void()> readHook_;
 
-    // Serialises writes; guards written_, lastResult_ and hook_.
+    // Guards writing_, written_, lastResult_ and the hooks. One write runs
+    // at a time (writing_); callers whose generation it already covers
+    // return without waiting for a later write.
     mutable std::mutex writeMutex_;
+    std::condition_variable writeDone_;
+    bool writing_ = false;
     std::atomic<quint64> requested_{0};
     quint64 written_ = 0;
     bool lastResult_ = true;

@@ -67,6 +67,10 @@ void saveList() {
         manager.save();
 }
 
+bool creatingWithoutID(qint64 status, const QString& assetID) {
+    return status == QVExportStatusCreating && assetID.isEmpty();
+}
+
 // Row refresh through a controller that may be gone; the controller is only
 // touched on the main thread, where it lives.
 void refreshRow(const std::weak_ptr<FCPXWindowController>& controller,
@@ -387,9 +391,21 @@ std::function<void(const FCPXWindowController::ItemPtr&)> FCPXWindowController::
         if (auto project = uploading->project())
             if (auto root = project->rootProject()) tree = root;
     }
+    // The statuses a registration moves through are derived again at
+    // launch, so none needs a write of its own: they go with a background
+    // save, shared with the other file of the share. A file still being
+    // created without its asset ID is not even worth that one: the answer
+    // always follows with a save, and a write now would only hold the disk
+    // while the new asset ID waits for it. The adapter itself waits for
+    // the write of a new asset ID.
     return [controller, tree](const ItemPtr& item) {
         refreshRow(controller, item);
-        saveList();
+        auto& list = QVExportItemManager::sharedManager();
+        if (item && (creatingWithoutID(item->exportStatus(), item->movieAssetID()) ||
+                     creatingWithoutID(item->fcpXMLStatus(), item->fcpXMLAssetID())))
+            list.noteChange();
+        else
+            list.requestSave();
     };
 }
 

@@ -138,12 +138,15 @@ void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& u
                 item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
                 call(updateBlock, item);
             }
-            // This answer runs on the main thread, where the update block
-            // only queues its save. The confirmation leaves once the new
-            // asset ID is on disk: an agent that dies after confirming must
-            // find the ID at its next launch, or it registers the file twice.
-            Dispatch::global([side, item, assetID, updateBlock, completion] {
-                QVExportItemManager::sharedManager().save();
+            // The confirmation leaves once the new asset ID is on disk: an
+            // agent that dies after confirming must find the ID at its next
+            // launch, or it registers the file twice. The wait is for any
+            // write that holds the ID, so the other file of the share,
+            // answered meanwhile, rides on the same write.
+            auto& list = QVExportItemManager::sharedManager();
+            const quint64 generation = list.requestSave();
+            Dispatch::global([side, item, assetID, updateBlock, completion, generation] {
+                QVExportItemManager::sharedManager().saveUpTo(generation);
                 confirm(side, item, assetID, updateBlock, completion);
             });
         });

@@ -14,7 +14,10 @@ class QVExportItem;
 // the blocks are called on either thread. The update block follows every
 // status change (callers save the list and redraw the row); the completion
 // is called exactly once, when the operation has ended for any reason. The
-// adapter never saves the list itself.
+// adapter saves the list itself only where a crash would otherwise repeat
+// work at the service: a new asset ID is on disk before its upload is
+// confirmed. Every other status may reach the disk later (a background
+// save), as a launch derives the work left from what was stored.
 //
 // A run moves the status from the value it had when the run was asked for;
 // when something else moved it in between (a cancel), or another run for

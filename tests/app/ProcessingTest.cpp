@@ -3,6 +3,7 @@
 // destination sheet ended by the test.
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -29,6 +30,7 @@
 #include "library/QVPreferenceManager.h"
 #include "platform/Localization.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PropertyList.h"
 #include "platform/QVLog.h"
 #include "platform/UserDefaults.h"
 #include "service/QVConnection.h"
@@ -356,6 +358,73 @@ TEST_F(Processing, RetryOfAnFcpxmlOnlyItemRegistersItsDescriptionAndTheRowShowsI
     EXPECT_EQ(item->exportStatus(), QVExportStatusWaiting);
     ASSERT_TRUE(waitUntil([&] { return rowIcon() == "workflow.icon.success"; }));
     EXPECT_TRUE(list->cellViewForRow(0)->statusField.hidden);
+}
+
+// Both files of a share registered while the list's writes are held: the
+// creations leave without waiting for the disk, and the confirmations only
+// once a write holding the asset IDs has landed (else a crash in between
+// registers the files twice). Two asset IDs and two ends take at most four
+// writes.
+TEST_F(Processing, RegistrationWaitsForTheDiskOnlyForItsAssetIDs) {
+    QTemporaryDir folder;
+    auto item = QVExportItem::exportItemWithName(
+        "both files", QVariantMap{{"com.apple.quicktime.description", "d"}}, world->library,
+        world->library->projectWithID("film"), QVImportTypeStoreToPath, nullptr, folder.path(),
+        false);
+    ASSERT_TRUE(item);
+    for (const QString& path : {item->originalPath(), item->fcpXMLPath()}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<fcpxml version=\"1.10\"/>");
+    }
+    item->setExportStatus(QVExportStatusExporting);
+    item->setFcpXMLStatus(QVExportStatusExporting);
+    auto& manager = QVExportItemManager::sharedManager();
+    manager.setExportItems({item});
+    ASSERT_TRUE(manager.flush());
+
+    struct HeldWrites {
+        std::mutex mutex;
+        std::condition_variable cv;
+        bool open = false;
+        std::atomic<int> waiting{0};
+        void release() {
+            std::lock_guard lock(mutex);
+            open = true;
+            cv.notify_all();
+        }
+        ~HeldWrites() {
+            release();
+            QVExportItemManager::sharedManager().setWriteHook(nullptr);
+        }
+    } held;
+    manager.setWriteHook([&held](quint64) {
+        std::unique_lock lock(held.mutex);
+        ++held.waiting;
+        held.cv.wait(lock, [&held] { return held.open; });
+    });
+    const quint64 writes = manager.writeCount();
+    controller->importMovieForExportItem(item);
+    controller->importFCPXMLForExportItem(item);
+    ASSERT_TRUE(waitUntil([&] {
+        return !item->movieAssetID().isEmpty() && !item->fcpXMLAssetID().isEmpty();
+    })) << "a creation waited for the disk";
+    ASSERT_TRUE(waitUntil([&] { return held.waiting.load() > 0; }));
+    EXPECT_EQ(world->service->requests("upload").count, 0) << "confirmed before the write";
+
+    held.release();
+    ASSERT_TRUE(waitUntil([&] {
+        return item->exportStatus() == QVExportStatusCompleted &&
+               item->fcpXMLStatus() == QVExportStatusCompleted;
+    }));
+    ASSERT_TRUE(manager.flush());
+    EXPECT_EQ(world->service->requests("create").count, 2);
+    EXPECT_LE(manager.writeCount() - writes, 4u);
+    const auto stored = PropertyList::readFile(manager.listFilePath());
+    ASSERT_TRUE(stored);
+    const QVariantMap entry = stored->toList().value(0).toMap();
+    EXPECT_EQ(entry.value("exportstatus").toLongLong(), QVExportStatusCompleted);
+    EXPECT_EQ(entry.value("fcpxmlstatus").toLongLong(), QVExportStatusCompleted);
 }
 
 // A pop-over of either panel reloads the registry; the record the window

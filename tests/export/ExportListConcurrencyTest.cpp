@@ -2,6 +2,7 @@
 // the main thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -98,6 +99,50 @@ TEST_F(ExportListSavingTest, SavesRequestedDuringAWriteAreCoalescedIntoOne) {
     EXPECT_EQ(stored.value("assetid").toString(), "latest");
     EXPECT_EQ(stored.value("exportstatus").toLongLong(), item->exportStatus());
     EXPECT_EQ(manager.writtenGeneration(), manager.requestedGeneration());
+}
+
+// A registration waits for the write that holds its asset ID, not for
+// whichever write runs when it asks; a change only noted costs no write and
+// rides with the next one.
+TEST_F(ExportListSavingTest, WaitForALandedStateSkipsTheWriteUnderWay) {
+    QVExportItemManager manager(folder);
+    auto item = fx.insideItem("A");
+    manager.setExportItems({item});
+    item->setAssetID("first");
+    const quint64 first = manager.requestSave();
+    ASSERT_TRUE(manager.saveUpTo(first));
+    ASSERT_TRUE(manager.flush());
+    ASSERT_EQ(manager.writeCount(), 1u);
+
+    item->setExportStatus(QVExportStatusCreating);
+    manager.noteChange();
+    ASSERT_TRUE(manager.flush()) << "a noted change is written at quit";
+    EXPECT_EQ(manager.writeCount(), 2u);
+    EXPECT_EQ(fileEntries().value(0).toMap().value("exportstatus").toLongLong(),
+              QVExportStatusCreating);
+
+    Gate gate;
+    manager.setWriteHook([&](quint64) { gate.wait(); });
+    item->setExportStatus(QVExportStatusCreateFailed);
+    manager.noteChange();
+    item->setAssetID("second");
+    const quint64 second = manager.requestSave();
+    gate.waitReached();
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        EXPECT_TRUE(manager.saveUpTo(first));
+        returned = true;
+    });
+    const bool beforeTheLaterWrite = waitUntil([&] { return returned.load(); }, 5000);
+    gate.release();
+    waiter.join();
+    EXPECT_TRUE(beforeTheLaterWrite) << "waited for a write its state did not need";
+    ASSERT_TRUE(manager.saveUpTo(second));
+    ASSERT_TRUE(manager.flush());
+    EXPECT_EQ(manager.writeCount(), 3u);
+    const QVariantMap stored = fileEntries().value(0).toMap();
+    EXPECT_EQ(stored.value("assetid").toString(), "second");
+    EXPECT_EQ(stored.value("exportstatus").toLongLong(), QVExportStatusCreateFailed);
 }
 
 TEST_F(ExportListSavingTest, BackgroundSaveNeverDropsTheLastChange) {
