@@ -53,7 +53,10 @@ QString acknowledgedName(const QString& soname) {
                                                          {"ld-linux", "GNU C Library"},
                                                          {"libm.so", "GNU C Library"},
                                                          {"libcpp-httplib", "cpp-httplib"},
-                                                         {"libsqlite3", "SQLite"}};
+                                                         {"libsqlite3", "SQLite"},
+                                                         {"libGLX", "libglvnd"},
+                                                         {"libOpenGL", "libglvnd"},
+                                                         {"libGLdispatch", "libglvnd"}};
     for (const auto& [prefix, name] : names)
         if (soname.startsWith(prefix)) return name;
     return {};
