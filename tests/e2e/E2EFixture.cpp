@@ -1,5 +1,7 @@
 #include "E2EFixture.h"
 
+#include "support/DemoSeed.h"
+
 #include <iostream>
 
 #include <QDeadlineTimer>
@@ -53,16 +55,7 @@ void E2EFixture::TearDown() {
 }
 
 QJsonObject E2EFixture::seed() {
-    const QJsonArray groups{QJsonObject{{"id", "documentary-interviews"}, {"name", "Interviews"}},
-                            QJsonObject{{"id", "documentary-broll"}, {"name", "B-Roll"}}};
-    const QJsonArray projects{
-        QJsonObject{{"id", "documentary"}, {"name", "Documentary"}, {"group", groups}},
-        QJsonObject{{"id", "scratch"}, {"name", "Scratch"}}};
-    return QJsonObject{
-        {"localuser", QJsonObject{{"id", "e2e-local"}, {"password", "e2e-secret"}}},
-        {"libraries",
-         QJsonArray{QJsonObject{
-             {"dbname", "demo"}, {"name", "Demo Library"}, {"type", 0}, {"projects", projects}}}}};
+    return demoSeed("e2e-local", "e2e-secret");
 }
 
 bool E2EFixture::startService(bool withLibraries) {

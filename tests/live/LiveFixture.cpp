@@ -17,26 +17,10 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "service/QVTesselUtil.h"
+#include "support/DemoSeed.h"
 
 QString LiveFixture::movie_;
 QTemporaryDir* LiveFixture::movieDir_ = nullptr;
-
-namespace {
-
-QJsonObject seed() {
-    const QJsonArray groups{QJsonObject{{"id", "documentary-interviews"}, {"name", "Interviews"}},
-                            QJsonObject{{"id", "documentary-broll"}, {"name", "B-Roll"}}};
-    const QJsonArray projects{
-        QJsonObject{{"id", "documentary"}, {"name", "Documentary"}, {"group", groups}},
-        QJsonObject{{"id", "scratch"}, {"name", "Scratch"}}};
-    return QJsonObject{
-        {"localuser", QJsonObject{{"id", "live-local"}, {"password", "live-secret"}}},
-        {"libraries",
-         QJsonArray{QJsonObject{
-             {"dbname", "demo"}, {"name", "Demo Library"}, {"type", 0}, {"projects", projects}}}}};
-}
-
-}  // namespace
 
 void LiveFixture::SetUpTestSuite() {
     if (!movie_.isEmpty()) return;
@@ -81,7 +65,7 @@ void LiveFixture::startSession(const Preferences& p, bool windowManager, const Q
     ASSERT_TRUE(display.start(windowManager, &error)) << qPrintable(error);
 
     TesselServiceProcess::Options options;
-    options.seed = seed();
+    options.seed = demoSeed("live-local", "live-secret");
     options.asCorvane = true;
     service = std::make_unique<TesselServiceProcess>(options);
     ASSERT_TRUE(service->start()) << qPrintable(service->errorString());

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "SceneHome.h"
 #include "ScreenshotScene.h"
 #include "app/AppDelegate.h"
 #include "export/QVExportItem.h"
@@ -26,27 +27,8 @@
 
 namespace {
 
-// Settings, the autostart entry and the agent's folder in a temporary home.
-struct DesktopSceneHome {
-    DesktopSceneHome() {
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-            saved.append({name, qgetenv(name)});
-            qputenv(name, QFile::encodeName(dir.filePath(QString::fromLatin1(name))));
-        }
-        UserDefaults::standardUserDefaults().reset();
-    }
-    ~DesktopSceneHome() {
-        QVExportItemManager::sharedManager().setExportItems({});
-        FCPXWindowController::setSyncTesselCheck(nullptr);
-        for (const auto& [name, value] : saved) qputenv(name, value);
-        UserDefaults::standardUserDefaults().reset();
-    }
-    QTemporaryDir dir;
-    QList<std::pair<const char*, QByteArray>> saved;
-};
-
 // A window over a short list whose first row is being written.
-std::shared_ptr<FCPXWindowController> makeWindow(DesktopSceneHome& home) {
+std::shared_ptr<FCPXWindowController> makeWindow(SceneHome& home) {
     const QString package = home.dir.filePath(QStringLiteral("Documentary.tlibrary"));
     auto library = QVLibrary::libraryWithName(
         QStringLiteral("Documentary"), QString(), 0, false, package, package,
@@ -97,7 +79,7 @@ bool saveMenu(QMenu* menu, const QString& folder, const QString& file) {
 }
 
 bool statusIconMenuScene(const QString& folder) {
-    DesktopSceneHome home;
+    SceneHome home;
     auto controller = makeWindow(home);
     AppDelegate delegate;
     QVExportActivity activity(controller->exportListModel());
@@ -106,7 +88,7 @@ bool statusIconMenuScene(const QString& folder) {
 }
 
 bool exportingRowScene(const QString& folder) {
-    DesktopSceneHome home;
+    SceneHome home;
     auto controller = makeWindow(home);
     QVExportListView* list = controller->exportListView();
     const QRect row = list->visualRect(list->model()->index(0, 0));
@@ -119,7 +101,7 @@ bool exportingRowScene(const QString& folder) {
 }
 
 bool applicationMenuScene(const QString& folder) {
-    DesktopSceneHome home;
+    SceneHome home;
     auto controller = makeWindow(home);
     AppDelegate delegate;
     delegate.setWindow(controller->window());

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "SceneHome.h"
 #include "ScreenshotScene.h"
 #include "export/QVExportItem.h"
 #include "export/QVExportItemManager.h"
@@ -21,26 +22,6 @@
 #include "ui/QVTesselImportPanel.h"
 
 namespace {
-
-// A private home for the settings and the agent's folder while a scene
-// runs, so that taking pictures changes nothing of the user's.
-struct SceneHome {
-    SceneHome() {
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-            saved.append({name, qgetenv(name)});
-            qputenv(name, QFile::encodeName(dir.filePath(QString::fromLatin1(name))));
-        }
-        UserDefaults::standardUserDefaults().reset();
-    }
-    ~SceneHome() {
-        QVExportItemManager::sharedManager().setExportItems({});
-        FCPXWindowController::setSyncTesselCheck(nullptr);
-        for (const auto& [name, value] : saved) qputenv(name, value);
-        UserDefaults::standardUserDefaults().reset();
-    }
-    QTemporaryDir dir;
-    QList<std::pair<const char*, QByteArray>> saved;
-};
 
 QImage picture(int hue, const QString& caption) {
     QImage image(320, 180, QImage::Format_RGB32);
