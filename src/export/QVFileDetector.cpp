@@ -62,8 +62,10 @@ bool existsAt(const QString& path) {
 class WriteWatches {
   public:
     static WriteWatches& shared() {
-        static WriteWatches watches;
-        return watches;
+        // Never destroyed: waits still queued on the dispatcher let go of
+        // their watches while the process exits, after statics are gone.
+        static auto* watches = new WriteWatches;
+        return *watches;
     }
     // A watch on the file, or -1 when there is none to be had.
     int add(const QString& path) {

@@ -80,6 +80,12 @@ TEST_F(InterruptedShareE2E, AnnouncedAfterTheRestartRegistersTheCompleteMovieOnc
     qputenv("RELAYDOCK_QUIET_MS", "600000");
     shareKilledMidWrite("Killed mid-write");
     EXPECT_EQ(service->requests("create").count, 0) << "registered before it was complete";
+    // Quit while the completeness wait is pending: the agent ends cleanly
+    // and the next launch takes the wait up again.
+    ASSERT_TRUE(agent->quit());
+    EXPECT_EQ(agent->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(agent->exitCode(), 0) << qPrintable(agent->log());
+    restart();
     const auto open = runClient({"open", moviePath_, xmlPath_});
     ASSERT_EQ(open.exitCode, 0);
     ASSERT_TRUE(settledAt("Killed mid-write", QVExportStatusCompleted, QVExportStatusCompleted))

@@ -226,3 +226,26 @@ TEST_F(AdapterTest, RegistrationsAskedForTheSameStatusMakeOneAsset) {
     EXPECT_EQ(fx.service.requests("create").count, 1);
     EXPECT_EQ(first.statuses + second.statuses, QList<qint64>({4, 5, 2}));
 }
+
+// The detector polls on its own and may see the movie appear after the
+// editor's announcement was taken but before the registration ran: the
+// file is registered all the same.
+TEST_F(AdapterTest, AnnouncementOvertakenByTheDetectorStillRegisters) {
+    auto item = fx.insideItem("Clip 8", "p1");
+    ASSERT_TRUE(UploadFixtures::touch(item->originalPath()));
+    item->setExportStatus(QVExportStatusWaiting);
+    // Every background thread held, so the registration runs only after
+    // the detector has moved the status.
+    std::mutex gate;
+    std::unique_lock hold(gate);
+    for (int i = 0; i < Dispatch::globalThreadLimit(); ++i)
+        Dispatch::global([&gate] { std::lock_guard wait(gate); });
+    Recorder movie;
+    QVTesselAdapter::updateWithExportItem(item, movie.update(false), movie.done());
+    ASSERT_TRUE(item->advanceStatus(QVExportItem::File::Movie, QVExportStatusWaiting,
+                                    QVExportStatusExporting));
+    hold.unlock();
+    ASSERT_TRUE(movie.wait());
+    ASSERT_TRUE(UploadFixtures::waitFor([&] { return item->exportStatus() == 2; }));
+    EXPECT_EQ(fx.service.requests("create").count, 1);
+}
