@@ -43,21 +43,17 @@ std::shared_ptr<QVExportItem> itemForPath(const QString& path) {
     return manager.exportItemWithOriginalPath(path);
 }
 
-QString localized(const char* key) {
-    return Localization::localizedString(QString::fromLatin1(key));
-}
-
 }  // namespace
 
 AppDelegate::AppDelegate() {
-    startAtLoginAction_ = new QAction(localized("menuitem.start.at.login"), this);
+    startAtLoginAction_ = new QAction(Localization::localized("menuitem.start.at.login"), this);
     startAtLoginAction_->setCheckable(true);
     startAtLoginAction_->setChecked(Autostart::isEnabled());
     connect(startAtLoginAction_, &QAction::toggled, this, [this](bool on) {
         // The entry is the setting: what could not be written stays off.
         if (!Autostart::setEnabled(on)) startAtLoginAction_->setChecked(Autostart::isEnabled());
     });
-    notificationsAction_ = new QAction(localized("menuitem.notifications"), this);
+    notificationsAction_ = new QAction(Localization::localized("menuitem.notifications"), this);
     notificationsAction_->setCheckable(true);
     notificationsAction_->setChecked(QVPreferenceManager::sharedManager().notificationsEnabled());
     connect(notificationsAction_, &QAction::toggled, this, [this](bool on) {

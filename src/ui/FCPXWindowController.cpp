@@ -41,20 +41,8 @@ std::function<void()>& terminateHandler() {
     return handler;
 }
 
-QString localized(const char* key) {
-    return Localization::localizedString(QString::fromUtf8(key));
-}
-
-// The string table's "%@" placeholders take one argument each, in order.
-QString formatted(const char* key, const QString& argument) {
-    QString text = localized(key);
-    const qsizetype at = text.indexOf(QStringLiteral("%@"));
-    if (at < 0) return text;
-    return text.replace(at, 2, argument);
-}
-
 void showAlert(const char* key) {
-    QVAlertBox::showOKAlertBoxWithMessage(localized(key));
+    QVAlertBox::showOKAlertBoxWithMessage(Localization::localized(key));
 }
 
 // Saves from the main thread go to the background pool, so the window never
@@ -184,9 +172,9 @@ void FCPXWindowController::useDefaultDestination(const QString& name,
                         preferences.exportFCPXMLOnly(), completion);
                 } else {
                     self->defaultUploadLocation_.reset();
-                    QVAlertBox::showOKAlertBoxWithMessage(
-                        formatted("uploadlocation.cant.get",
-                                  error ? error->localizedDescription() : QString()));
+                    QVAlertBox::showOKAlertBoxWithMessage(Localization::localized(
+                        "uploadlocation.cant.get",
+                        {error ? error->localizedDescription() : QString()}));
                     completion(nullptr);
                 }
             });

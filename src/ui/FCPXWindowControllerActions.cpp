@@ -25,21 +25,10 @@
 #include "ui/QVTesselImportPanel.h"
 #include "ui/kit/QVLumoMenu.h"
 #include "ui/kit/QVLumoPopUpButton.h"
-#include "ui/kit/QVStringFormat.h"
 #include "upload/QVTesselAdapter.h"
 #include "upload/QVUploadManager.h"
 
 namespace {
-
-QString localized(const char* key) {
-    return Localization::localizedString(QString::fromUtf8(key));
-}
-
-// Titles the string table may not carry yet read as words, not as keys.
-QString localizedOr(const char* key, const char* fallback) {
-    const QString text = localized(key);
-    return text == QString::fromUtf8(key) ? QString::fromUtf8(fallback) : text;
-}
 
 FCPXWindowController::WorkspaceHook& workspaceHook() {
     static FCPXWindowController::WorkspaceHook hook;
@@ -130,15 +119,17 @@ void FCPXWindowController::setupStoreToPopupButton() {
     storeToPopupButton_->removeAllItems();
     auto* menu = new QVLumoMenu();
     menu->setDelegate(this);
-    QAction* inside = menu->addItem(localized("defaultlibrary.storeto.inside.library"),
-                                    QStringLiteral("popupInsideLibraryAction:"));
+    QAction* inside =
+        menu->addItem(Localization::localized("defaultlibrary.storeto.inside.library"),
+                      QStringLiteral("popupInsideLibraryAction:"));
     connect(inside, &QAction::triggered, this,
             [this, inside] { popupInsideLibraryAction(inside); });
     const QString storeToPath = QVPreferenceManager::sharedManager().storeToPath();
     if (!storeToPath.isNull()) {
         menu->addSeparator();
-        QAction* header = menu->addItem(localized("defaultlibrary.storeto.external.location"),
-                                        QStringLiteral("externalLocationAction:"));
+        QAction* header =
+            menu->addItem(Localization::localized("defaultlibrary.storeto.external.location"),
+                          QStringLiteral("externalLocationAction:"));
         header->setEnabled(false);
         QAction* path = menu->addItem(QFileInfo(storeToPath).fileName(),
                                       QStringLiteral("popupStoreToPathAction:"));
@@ -146,7 +137,7 @@ void FCPXWindowController::setupStoreToPopupButton() {
         connect(path, &QAction::triggered, this, [this, path] { popupStoreToPathAction(path); });
     }
     menu->addSeparator();
-    QAction* other = menu->addItem(localized("defaultlibrary.storeto.other"),
+    QAction* other = menu->addItem(Localization::localized("defaultlibrary.storeto.other"),
                                    QStringLiteral("popupStoreToOtherAction:"));
     connect(other, &QAction::triggered, this, [this, other] { popupStoreToOtherAction(other); });
     storeToPopupButton_->setMenu(menu);
@@ -185,8 +176,8 @@ void FCPXWindowController::popupStoreToOtherAction(QAction* sender) {
     Dispatch::main([guard] {
         if (!guard || !guard->window_) return;
         QVSheetFolderChooser::Options options;
-        options.title = localized("defaultlibrary.storeto.openpanel.title");
-        options.prompt = localized("defaultlibrary.storeto.openpanel.select");
+        options.title = Localization::localized("defaultlibrary.storeto.openpanel.title");
+        options.prompt = Localization::localized("defaultlibrary.storeto.openpanel.select");
         options.directory = QVSheetFolderChooser::startDirectory(
             QVPreferenceManager::sharedManager().storeToPath());
         QVSheetFolderChooser::beginSheet(guard->window_, options, [guard](const QString& folder) {
@@ -229,19 +220,19 @@ void FCPXWindowController::setUpTableMenu() {
         connect(item, &QAction::triggered, this, [this, command] { (this->*command)(); });
         return item;
     };
-    openMenuItem_ =
-        add(localizedOr("menuitem.open", "Open"), "openAction:", &FCPXWindowController::openAction);
-    openWithMenuItem_ = add(localizedOr("menuitem.openwith", "Open With"),
+    openMenuItem_ = add(Localization::localizedOr("menuitem.open", "Open"),
+                        "openAction:", &FCPXWindowController::openAction);
+    openWithMenuItem_ = add(Localization::localizedOr("menuitem.openwith", "Open With"),
                             "openWithAction:", &FCPXWindowController::openWithAction);
-    revealMenuItem_ = add(localized("menuitem.reveal.normal"),
+    revealMenuItem_ = add(Localization::localized("menuitem.reveal.normal"),
                           "revealInFinderAction:", &FCPXWindowController::revealInFinderAction);
     menu->addSeparator();
-    deleteMenuItem_ = add(localized("menuitem.delete.multi"),
+    deleteMenuItem_ = add(Localization::localized("menuitem.delete.multi"),
                           "deleteItemAction:", &FCPXWindowController::deleteItemAction);
-    clearMenuItem_ =
-        add(localized("button.clear"), "clearAction:", &FCPXWindowController::clearAction);
+    clearMenuItem_ = add(Localization::localized("button.clear"),
+                         "clearAction:", &FCPXWindowController::clearAction);
     retrySepMenuItem_ = menu->addSeparator();
-    retryMenuItem_ = add(localizedOr("menuitem.retry", "Retry"),
+    retryMenuItem_ = add(Localization::localizedOr("menuitem.retry", "Retry"),
                          "retryAction:", &FCPXWindowController::retryAction);
     exportListView_->setContextMenu(menu);
 }
@@ -264,12 +255,12 @@ bool FCPXWindowController::shouldDisplayTableMenu(QVLumoTableView* sender) {
     (void)sender;
     const QVExportItemList items = selectedExportItems();
     detachOpenWithMenu();
-    revealMenuItem_->setText(localized("menuitem.reveal.normal"));
+    revealMenuItem_->setText(Localization::localized("menuitem.reveal.normal"));
     if (items.size() == 1) {
         const ItemPtr& item = items.first();
         const QString name = item->name();
-        revealMenuItem_->setText(QVStringFormat::format(localized("menuitem.reveal"), {name}));
-        deleteMenuItem_->setText(QVStringFormat::format(localized("menuitem.delete.one"), {name}));
+        revealMenuItem_->setText(Localization::localized("menuitem.reveal", {name}));
+        deleteMenuItem_->setText(Localization::localized("menuitem.delete.one", {name}));
         if (auto finder = QVFinderMenu::finderMenuWithPath(item->filePath())) {
             finder->setOpenPanelParentWindow(window_);
             QVLumoMenu* submenu = finder->openWithMenu();
@@ -284,7 +275,7 @@ bool FCPXWindowController::shouldDisplayTableMenu(QVLumoTableView* sender) {
         return true;
     }
     if (items.size() >= 2) {
-        deleteMenuItem_->setText(localized("menuitem.delete.multi"));
+        deleteMenuItem_->setText(Localization::localized("menuitem.delete.multi"));
         retryMenuItem_->setVisible(false);
         retrySepMenuItem_->setVisible(false);
         return true;
@@ -344,7 +335,7 @@ void FCPXWindowController::openOrReveal(const QString& command) {
         return;
     }
     QVAlertBox::showOKAlertBoxWithMessage(
-        QVStringFormat::format(localized("exportitem.file.not.exist"), {item->name(), path}));
+        Localization::localized("exportitem.file.not.exist", {item->name(), path}));
 }
 
 void FCPXWindowController::openAction() {
@@ -364,8 +355,8 @@ void FCPXWindowController::deleteItemAction() {
     if (items.isEmpty()) return;
     QPointer<FCPXWindowController> guard(this);
     QVAlertBox::showOKCancelAlertBoxWithTitle(
-        QVAlertBox::applicationTitle(), localized("exportitems.want.delete"),
-        localized("button.delete"), 3, [guard, items](qint64 answer) {
+        QVAlertBox::applicationTitle(), Localization::localized("exportitems.want.delete"),
+        Localization::localized("button.delete"), 3, [guard, items](qint64 answer) {
             if (answer != QVAlertBox::OK) return;
             // The rows selected when the command was given; files and
             // thumbnails stay on disk.
@@ -379,8 +370,8 @@ void FCPXWindowController::clearAction() {
     if (QVExportItemManager::sharedManager().count() == 0) return;
     QPointer<FCPXWindowController> guard(this);
     QVAlertBox::showOKCancelAlertBoxWithTitle(
-        QVAlertBox::applicationTitle(), localized("exportitems.want.clear"),
-        localized("button.clear"), 3, [guard](qint64 answer) {
+        QVAlertBox::applicationTitle(), Localization::localized("exportitems.want.clear"),
+        Localization::localized("button.clear"), 3, [guard](qint64 answer) {
             if (answer != QVAlertBox::OK) return;
             QVExportItemManager::sharedManager().removeAll();
             if (guard) guard->reloadTable();

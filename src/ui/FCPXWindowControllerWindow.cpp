@@ -49,16 +49,6 @@ const char* const kWindowTitle = "Relaydock for Corvane Pro";
 constexpr int kBottomBarHeight = 44;
 constexpr int kAnimationMs = 250;
 
-QString localized(const char* key) {
-    return Localization::localizedString(QString::fromUtf8(key));
-}
-
-// Titles the string table may not carry yet read as words, not as keys.
-QString localizedOr(const char* key, const char* fallback) {
-    const QString text = localized(key);
-    return text == QString::fromUtf8(key) ? QString::fromUtf8(fallback) : text;
-}
-
 QCheckBox* makeCheckBox(const QString& title, QWidget* parent) {
     auto* box = new QCheckBox(title, parent);
     QPalette pal = box->palette();
@@ -123,7 +113,7 @@ void FCPXWindowController::buildWindow() {
     projectTitleField_->setFont(QVTesselDesign::tesselFontWithSize(12));
     projectTitleField_->setTextColor(QVTesselDesign::grey(170));
     selectLibraryButton_ = new QVLumoRokImageButton(defaultLibraryBackView_);
-    selectLibraryButton_->setToolTip(localized("library.select.library"));
+    selectLibraryButton_->setToolTip(Localization::localized("library.select.library"));
 
     exportListModel_ = new QVExportListModel(this);
     contentView_ = new QWidget(central);
@@ -137,12 +127,13 @@ void FCPXWindowController::buildWindow() {
     QPalette bottomPalette = bottomBarView_->palette();
     bottomPalette.setColor(QPalette::Window, QVTesselDesign::grey(38));
     bottomBarView_->setPalette(bottomPalette);
-    checkUseDefaultLibraryButton_ = makeCheckBox(
-        localizedOr("defaultlibrary.use.default", "Use default library"), bottomBarView_);
+    checkUseDefaultLibraryButton_ =
+        makeCheckBox(Localization::localizedOr("defaultlibrary.use.default", "Use default library"),
+                     bottomBarView_);
     // Unattended runs find the controls of the window by these names.
     checkUseDefaultLibraryButton_->setObjectName(QStringLiteral("checkUseDefaultLibraryButton"));
-    fcpXMLOnlyCheckButton_ =
-        makeCheckBox(localizedOr("export.fcpxml.only", "FCPXML only"), bottomBarView_);
+    fcpXMLOnlyCheckButton_ = makeCheckBox(
+        Localization::localizedOr("export.fcpxml.only", "FCPXML only"), bottomBarView_);
     fcpXMLOnlyCheckButton_->setObjectName(QStringLiteral("fcpXMLOnlyCheckButton"));
     storeToPopupButton_ = new QVLumoPopUpButton(bottomBarView_);
     reloadButton_ = new QVLumoRokButton(bottomBarView_);
@@ -422,8 +413,8 @@ void FCPXWindowController::displayDefaultLibraryInfo() {
     if (!defaultLibrary_) {
         setLibraryIcon(QStringLiteral("menu.icon.library"), 1.0);
         libraryTitleField_->setAlphaValue(1.0);
-        libraryTitleField_->setStringValue(localized("defaultlibrary.no.library"));
-        projectTitleField_->setStringValue(localized("defaultlibrary.no.project"));
+        libraryTitleField_->setStringValue(Localization::localized("defaultlibrary.no.library"));
+        projectTitleField_->setStringValue(Localization::localized("defaultlibrary.no.project"));
         return;
     }
     const bool local = defaultLibrary_->libraryType() == 0;

@@ -20,7 +20,6 @@
 #include "ui/kit/QVLumoRokButton.h"
 #include "ui/kit/QVLumoWindow.h"
 #include "ui/kit/QVLumoWindowMover.h"
-#include "ui/kit/QVStringFormat.h"
 
 namespace {
 // The "About" layout: a 340 x 250 window, framed by a one-point line.
@@ -120,7 +119,7 @@ void QVAboutPanel::closeAction() {
 }
 
 QString QVAboutPanel::versionText() {
-    return QVStringFormat::format(
+    return Localization::format(
         Localization::localizedString(QStringLiteral("about.version")),
         {QStringLiteral(RELAYDOCK_VERSION), QStringLiteral(RELAYDOCK_BUILD_NUMBER)});
 }

@@ -36,10 +36,6 @@ std::function<void(QVAlertBox*)>& presentationHook() {
     return hook;
 }
 
-QString localized(const char* key) {
-    return Localization::localizedString(QString::fromUtf8(key));
-}
-
 QIcon applicationIcon() {
     const QIcon windowIcon = QApplication::windowIcon();
     if (!windowIcon.isNull() && !windowIcon.availableSizes().isEmpty()) return windowIcon;
@@ -78,14 +74,14 @@ void QVAlertBox::run(QVAlertBox* box, const CompletionHandler& handler) {
 
 void QVAlertBox::showWithCompletionHandler(const CompletionHandler& handler) {
     auto box = alertBox();
-    box->setOKButtonString(localized("button.ok"));
+    box->setOKButtonString(Localization::localized("button.ok"));
     run(box.get(), handler);
 }
 
 void QVAlertBox::showOKAlertBoxWithMessage(const QString& message) {
     auto box = alertBox();
     box->setMessage(message);
-    box->setOKButtonString(localized("button.ok"));
+    box->setOKButtonString(Localization::localized("button.ok"));
     run(box.get(), nullptr);
 }
 
@@ -94,14 +90,15 @@ void QVAlertBox::showOKAlertBoxWithTitle(const QString& title, const QString& me
     auto box = alertBox();
     box->setTitle(title);
     box->setMessage(message);
-    box->setOKButtonString(localized("button.ok"));
+    box->setOKButtonString(Localization::localized("button.ok"));
     run(box.get(), handler);
 }
 
 void QVAlertBox::showOKCancelAlertBoxWithTitle(const QString& title, const QString& message,
                                                qint64 defaultButton,
                                                const CompletionHandler& handler) {
-    showOKCancelAlertBoxWithTitle(title, message, localized("button.ok"), defaultButton, handler);
+    showOKCancelAlertBoxWithTitle(title, message, Localization::localized("button.ok"),
+                                  defaultButton, handler);
 }
 
 void QVAlertBox::showOKCancelAlertBoxWithTitle(const QString& title, const QString& message,
@@ -111,7 +108,7 @@ void QVAlertBox::showOKCancelAlertBoxWithTitle(const QString& title, const QStri
     box->setTitle(title);
     box->setMessage(message);
     box->setOKButtonString(OKButtonTitle);
-    box->setCancelButtonString(localized("button.cancel"));
+    box->setCancelButtonString(Localization::localized("button.cancel"));
     box->setDefaultButton(defaultButton);
     run(box.get(), handler);
 }
@@ -123,8 +120,8 @@ void QVAlertBox::showOKCancelOtherAlertBoxWithTitle(const QString& title, const 
     auto box = alertBox();
     box->setTitle(title);
     box->setMessage(message);
-    box->setOKButtonString(localized("button.ok"));
-    box->setCancelButtonString(localized("button.cancel"));
+    box->setOKButtonString(Localization::localized("button.ok"));
+    box->setCancelButtonString(Localization::localized("button.cancel"));
     box->setOtherButtonString(otherButton);
     box->setDefaultButton(defaultButton);
     run(box.get(), handler);
@@ -137,8 +134,8 @@ void QVAlertBox::showOKAlertCheckBoxWithTitle(const QString& title, const QStrin
     box->setTitle(title);
     box->setMessage(message);
     box->setCheckMessage(checkMessage);
-    box->setOKButtonString(localized("button.ok"));
-    box->setCancelButtonString(localized("button.cancel"));
+    box->setOKButtonString(Localization::localized("button.ok"));
+    box->setCancelButtonString(Localization::localized("button.cancel"));
     box->setDefaultButton(defaultButton);
     const qint64 answer = box->runModal();
     const bool checked = box->checkMessageButton() && box->checkMessageButton()->isChecked();
@@ -310,7 +307,7 @@ void QVAlertBox::layoutWindow() {
 
     // 12-15
     if (OKButtonString_.isNull() && cancelButtonString_.isNull() && otherButtonString_.isNull())
-        OKButtonString_ = localized("button.ok");
+        OKButtonString_ = Localization::localized("button.ok");
     const int buttonTop = windowHeight - 20 - kButtonHeight;
     if (!OKButtonString_.isNull()) {
         OKButton_->setText(OKButtonString_);

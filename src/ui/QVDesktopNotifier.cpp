@@ -10,22 +10,18 @@
 #include "platform/Localization.h"
 #include "platform/QVLog.h"
 #include "ui/QVExportCellView.h"
-#include "ui/kit/QVStringFormat.h"
 
 namespace {
 
 constexpr const char* kInterface = "org.freedesktop.Notifications";
 
-QString localized(const char* key) {
-    return Localization::localizedString(QString::fromLatin1(key));
-}
-
 QString errorTextOf(const QVExportItem& item) {
     const qint64 status = item.status();
     const bool own = status == QVExportStatusCreateFailed || status == QVExportStatusUpdateFailed;
     const qint64 failed = own ? status : item.fcpXMLStatus();
-    return localized(failed == QVExportStatusUpdateFailed ? "exportstatus.error.updating"
-                                                          : "exportstatus.error.creating");
+    return Localization::localized(failed == QVExportStatusUpdateFailed
+                                       ? "exportstatus.error.updating"
+                                       : "exportstatus.error.creating");
 }
 
 }  // namespace
@@ -58,7 +54,7 @@ void QVDesktopNotifier::exportStateChanged(const std::shared_ptr<QVExportItem>& 
         event.detail = errorTextOf(*item);
     } else if (to == State::Cancelled) {
         event.kind = Kind::Cancelled;
-        event.detail = localized("exportstatus.canceled");
+        event.detail = Localization::localized("exportstatus.canceled");
     } else {
         return;
     }
@@ -131,12 +127,11 @@ void QVDesktopNotifier::send(const QList<Event>& events) {
     const QString count = QString::number(events.size());
     QString summary;
     if (first.kind == Kind::Finished)
-        summary =
-            QVStringFormat::format(localized("notification.added.many"), {count, first.detail});
+        summary = Localization::localized("notification.added.many", {count, first.detail});
     else if (first.kind == Kind::Failed)
-        summary = QVStringFormat::format(localized("notification.failed.many"), {count});
+        summary = Localization::localized("notification.failed.many", {count});
     else
-        summary = QVStringFormat::format(localized("notification.canceled.many"), {count});
+        summary = Localization::localized("notification.canceled.many", {count});
     notify(summary, names.join(QStringLiteral(", ")), first.kind == Kind::Failed, items);
 }
 
@@ -156,8 +151,9 @@ void QVDesktopNotifier::notify(const QString& summary, const QString& body, bool
                  error ? QStringLiteral("transfer.error") : QStringLiteral("transfer.complete"));
     const QString text = bodyMarkup_.value_or(false) ? body.toHtmlEscaped() : body;
     call << QStringLiteral("Relaydock") << uint(0) << appID << summary << text
-         << QStringList{QStringLiteral("default"), localized("notification.action.show")} << hints
-         << int(-1);
+         << QStringList{QStringLiteral("default"),
+                        Localization::localized("notification.action.show")}
+         << hints << int(-1);
     // Never waited for: the answer (the notification's ID) comes back later.
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,

@@ -10,16 +10,11 @@
 #include "library/QVProject.h"
 #include "platform/Localization.h"
 #include "platform/Workspace.h"
-#include "ui/kit/QVStringFormat.h"
 
 namespace {
 
-QString tr(const char* key) {
-    return Localization::localizedString(QString::fromLatin1(key));
-}
-
 void showStatus(QVExportCellView& cell, const char* key, const char* icon) {
-    const QString text = tr(key);
+    const QString text = Localization::localized(key);
     cell.statusField.stringValue = text;
     cell.statusField.toolTip = text;
     cell.statusField.hidden = false;
@@ -69,11 +64,11 @@ QString QVExportCellView::subTitleForItem(const QVExportItem& item) {
     QString project;
     if (const auto node = item.project()) project = node->pathString();
     if (project.isNull()) project = item.projectName();
-    if (project.isNull()) project = tr("exportitem.unknown.project");
+    if (project.isNull()) project = Localization::localized("exportitem.unknown.project");
     const auto library = item.library();
     // An item whose library is no longer known still names its project.
     if (!library) return project;
-    return QVStringFormat::format(QStringLiteral("%@ (%@)"), {library->name(), project});
+    return Localization::format(QStringLiteral("%@ (%@)"), {library->name(), project});
 }
 
 QString QVExportCellView::exportedSizeText(const QVExportItem& item) {
@@ -81,13 +76,13 @@ QString QVExportCellView::exportedSizeText(const QVExportItem& item) {
     const qint64 bytes = item.fcpXMLOnly() ? -1 : item.exportedBytes();
     if (bytes < 0) return QString();
     const QString size = QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
-    return QVStringFormat::format(tr("exportstatus.exporting.size"), {size});
+    return Localization::localized("exportstatus.exporting.size", {size});
 }
 
 QString QVExportCellView::storeToForItem(const QVExportItem& item) {
     if (item.importType() == QVImportTypeStoreToPath)
-        return QVStringFormat::format(tr("exportstatus.info.storeto"), {item.storeToPath()});
-    return tr("exportstatus.info.inside");
+        return Localization::localized("exportstatus.info.storeto", {item.storeToPath()});
+    return Localization::localized("exportstatus.info.inside");
 }
 
 void QVExportCellView::fillWithItem(QVExportCellView& cell,

@@ -23,9 +23,6 @@ namespace {
 constexpr int kWidth = 460;
 constexpr int kHeight = 400;
 
-QString text(const char* key) {
-    return Localization::localizedString(QString::fromUtf8(key));
-}
 }  // namespace
 
 QVSelectLibraryPanel::QVSelectLibraryPanel(QObject* parent) : QObject(parent) {}
@@ -109,10 +106,12 @@ void QVSelectLibraryPanel::loadWindow() {
     connect(projectOutlineView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &QVSelectLibraryPanel::outlineSelectionChanged);
 
-    cancelButton_ = makeButton(w, "cancelButton", text("button.cancel"), QStringLiteral("\x1b"));
+    cancelButton_ = makeButton(w, "cancelButton", Localization::localized("button.cancel"),
+                               QStringLiteral("\x1b"));
     cancelButton_->setGeometry(kWidth - 235, kHeight - 45, 100, 25);
     connect(cancelButton_, &QAbstractButton::clicked, this, &QVSelectLibraryPanel::cancelAction);
-    OKButton_ = makeButton(w, "OKButton", text("button.ok"), QStringLiteral("\r"));
+    OKButton_ =
+        makeButton(w, "OKButton", Localization::localized("button.ok"), QStringLiteral("\r"));
     OKButton_->setGeometry(kWidth - 120, kHeight - 45, 100, 25);
     connect(OKButton_, &QAbstractButton::clicked, this, &QVSelectLibraryPanel::okAction);
 

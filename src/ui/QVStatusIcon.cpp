@@ -9,13 +9,8 @@
 #include "platform/Autostart.h"
 #include "platform/Localization.h"
 #include "ui/kit/QVImages.h"
-#include "ui/kit/QVStringFormat.h"
 
 namespace {
-
-QString localized(const char* key) {
-    return Localization::localizedString(QString::fromLatin1(key));
-}
 
 QIcon applicationIcon() {
     QIcon icon = QIcon::fromTheme(QString::fromLatin1(Autostart::kApplicationID));
@@ -30,13 +25,15 @@ QIcon applicationIcon() {
 QVStatusIcon::QVStatusIcon(QVExportActivity* activity, QAction* startAtLogin,
                            QAction* notifications, QObject* parent)
     : QObject(parent), activity_(activity), menu_(new QMenu()) {
-    menu_->addAction(localized("statusicon.show"), this, [this] { emit showWindowRequested(); });
+    menu_->addAction(Localization::localized("statusicon.show"), this,
+                     [this] { emit showWindowRequested(); });
     recentSeparator_ = menu_->addSeparator();
     recentEnd_ = menu_->addSeparator();
     if (startAtLogin) menu_->addAction(startAtLogin);
     if (notifications) menu_->addAction(notifications);
     menu_->addSeparator();
-    menu_->addAction(localized("statusicon.quit"), this, [this] { emit quitRequested(); });
+    menu_->addAction(Localization::localized("statusicon.quit"), this,
+                     [this] { emit quitRequested(); });
     if (activity_) connect(activity_, &QVExportActivity::changed, this, [this] { update(); });
     update();
 }
@@ -70,16 +67,17 @@ bool QVStatusIcon::isShown() const {
 QString QVStatusIcon::toolTipFor(const QVExportActivity::Counts& counts) {
     QStringList parts;
     if (counts.exporting > 0)
-        parts << QVStringFormat::format(localized("statusicon.tooltip.exporting"),
-                                        {QString::number(counts.exporting)});
+        parts << Localization::localized("statusicon.tooltip.exporting",
+                                         {QString::number(counts.exporting)});
     if (counts.uploading > 0)
-        parts << QVStringFormat::format(localized("statusicon.tooltip.uploading"),
-                                        {QString::number(counts.uploading)});
+        parts << Localization::localized("statusicon.tooltip.uploading",
+                                         {QString::number(counts.uploading)});
     if (counts.failed > 0)
-        parts << QVStringFormat::format(localized("statusicon.tooltip.failed"),
-                                        {QString::number(counts.failed)});
+        parts << Localization::localized("statusicon.tooltip.failed",
+                                         {QString::number(counts.failed)});
     const QString title = QStringLiteral("Relaydock");
-    if (parts.isEmpty()) return title + QStringLiteral(": ") + localized("statusicon.tooltip.idle");
+    if (parts.isEmpty())
+        return title + QStringLiteral(": ") + Localization::localized("statusicon.tooltip.idle");
     return title + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
 }
 
@@ -88,22 +86,22 @@ QString QVStatusIcon::titleForItem(const QVExportItem& item) {
     QString state;
     switch (QVExportActivity::stateOf(item)) {
         case State::Waiting:
-            state = localized("exportstatus.waiting");
+            state = Localization::localized("exportstatus.waiting");
             break;
         case State::Exporting:
-            state = localized("exportstatus.exporting");
+            state = Localization::localized("exportstatus.exporting");
             break;
         case State::Uploading:
-            state = localized("statusicon.state.uploading");
+            state = Localization::localized("statusicon.state.uploading");
             break;
         case State::Finished:
-            state = localized("statusicon.state.done");
+            state = Localization::localized("statusicon.state.done");
             break;
         case State::Failed:
-            state = localized("statusicon.state.failed");
+            state = Localization::localized("statusicon.state.failed");
             break;
         case State::Cancelled:
-            state = localized("exportstatus.canceled");
+            state = Localization::localized("exportstatus.canceled");
             break;
     }
     return item.name() + QStringLiteral(" — ") + state;

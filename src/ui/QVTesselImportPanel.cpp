@@ -31,10 +31,6 @@ std::function<bool()>& libraryLoadedProvider() {
     return provider;
 }
 
-QString text(const char* key) {
-    return Localization::localizedString(QString::fromUtf8(key));
-}
-
 QVPreferenceManager& prefs() {
     return QVPreferenceManager::sharedManager();
 }
@@ -113,7 +109,7 @@ void QVTesselImportPanel::loadWindow() {
     contentBackView_ = new QVLumoColorView(w);
     contentBackView_->setGeometry(0, 0, kWidth, kHeight);
 
-    makeCaption(w, text("import.panel.name"))->setGeometry(20, 18, 86, 22);
+    makeCaption(w, Localization::localized("import.panel.name"))->setGeometry(20, 18, 86, 22);
     titleField_ = new QLineEdit(w);
     titleField_->setObjectName(QStringLiteral("titleField"));
     titleField_->setGeometry(110, 16, 370, 24);
@@ -122,7 +118,7 @@ void QVTesselImportPanel::loadWindow() {
                        " border: 1px solid rgb(15,15,15); padding: 0px 4px; }"));
     connect(titleField_, &QLineEdit::textChanged, this, &QVTesselImportPanel::titleTextChanged);
 
-    makeCaption(w, text("import.panel.library"))->setGeometry(20, 54, 86, 22);
+    makeCaption(w, Localization::localized("import.panel.library"))->setGeometry(20, 54, 86, 22);
     libraryIconView_ = new QVPanelImageView(w);
     libraryIconView_->setGeometry(110, 52, 24, 24);
     libraryTitleField_ = new QVLumoLabel(w);
@@ -154,19 +150,21 @@ void QVTesselImportPanel::loadWindow() {
     connect(projectOutlineView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &QVTesselImportPanel::outlineSelectionChanged);
 
-    makeCaption(w, text("import.panel.storeto"))->setGeometry(20, 334, 86, 22);
+    makeCaption(w, Localization::localized("import.panel.storeto"))->setGeometry(20, 334, 86, 22);
     storeToPopupButton_ = new QVLumoPopUpButton(w);
     storeToPopupButton_->setObjectName(QStringLiteral("storeToPopupButton"));
     storeToPopupButton_->setGeometry(110, 332, 370, 24);
-    fcpXMLOnlyCheckButton_ = new QCheckBox(text("import.panel.fcpxml.only"), w);
+    fcpXMLOnlyCheckButton_ = new QCheckBox(Localization::localized("import.panel.fcpxml.only"), w);
     fcpXMLOnlyCheckButton_->setObjectName(QStringLiteral("fcpXMLOnlyCheckButton"));
     fcpXMLOnlyCheckButton_->setGeometry(110, 368, 370, 22);
     fcpXMLOnlyCheckButton_->setStyleSheet(QStringLiteral("QCheckBox { color: rgb(192,192,192); }"));
 
-    cancelButton_ = makeButton(w, "cancelButton", text("button.cancel"), QStringLiteral("\x1b"));
+    cancelButton_ = makeButton(w, "cancelButton", Localization::localized("button.cancel"),
+                               QStringLiteral("\x1b"));
     cancelButton_->setGeometry(kWidth - 235, kHeight - 45, 100, 25);
     connect(cancelButton_, &QAbstractButton::clicked, this, &QVTesselImportPanel::cancelAction);
-    OKButton_ = makeButton(w, "OKButton", text("button.ok"), QStringLiteral("\r"));
+    OKButton_ =
+        makeButton(w, "OKButton", Localization::localized("button.ok"), QStringLiteral("\r"));
     OKButton_->setGeometry(kWidth - 120, kHeight - 45, 100, 25);
     connect(OKButton_, &QAbstractButton::clicked, this, &QVTesselImportPanel::okAction);
 

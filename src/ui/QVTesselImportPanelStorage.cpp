@@ -18,7 +18,6 @@
 #include "ui/kit/QVLumoOutlineView.h"
 #include "ui/kit/QVLumoPopUpButton.h"
 #include "ui/kit/QVLumoWindow.h"
-#include "ui/kit/QVStringFormat.h"
 #include "upload/QVUploadManager.h"
 
 namespace {
@@ -27,10 +26,6 @@ const QString kInsideAction = QStringLiteral("popupInsideLibraryAction:");
 const QString kStoreToPathAction = QStringLiteral("popupStoreToPathAction:");
 const QString kStoreToOtherAction = QStringLiteral("popupStoreToOtherAction:");
 const QString kExternalAction = QStringLiteral("externalLocationAction:");
-
-QString text(const char* key) {
-    return Localization::localizedString(QString::fromUtf8(key));
-}
 
 QVPreferenceManager& prefs() {
     return QVPreferenceManager::sharedManager();
@@ -45,7 +40,8 @@ void QVTesselImportPanel::setupStoreToPopupButton() {
     storeToPopupButton_->removeAllItems();
     auto* menu = new QVLumoMenu(storeToPopupButton_);
     // 1
-    QAction* inside = menu->addItem(text("defaultlibrary.storeto.inside.library"), kInsideAction);
+    QAction* inside = menu->addItem(
+        Localization::localized("defaultlibrary.storeto.inside.library"), kInsideAction);
     connect(inside, &QAction::triggered, this,
             [this, inside] { popupInsideLibraryAction(inside); });
     selectedStoreToMenuItem_ = inside;
@@ -53,8 +49,8 @@ void QVTesselImportPanel::setupStoreToPopupButton() {
     const QString path = prefs().storeToPath();
     if (!path.isEmpty()) {
         menu->addSeparator();
-        QAction* caption =
-            menu->addItem(text("defaultlibrary.storeto.external.location"), kExternalAction);
+        QAction* caption = menu->addItem(
+            Localization::localized("defaultlibrary.storeto.external.location"), kExternalAction);
         caption->setEnabled(false);
         const QString clean = QDir::cleanPath(path);
         QAction* folder = menu->addItem(QFileInfo(clean).fileName(), kStoreToPathAction);
@@ -64,7 +60,8 @@ void QVTesselImportPanel::setupStoreToPopupButton() {
     }
     // 3
     menu->addSeparator();
-    QAction* other = menu->addItem(text("defaultlibrary.storeto.other"), kStoreToOtherAction);
+    QAction* other =
+        menu->addItem(Localization::localized("defaultlibrary.storeto.other"), kStoreToOtherAction);
     connect(other, &QAction::triggered, this, [this, other] { popupStoreToOtherAction(other); });
     // 4
     storeToPopupButton_->setMenu(menu);
@@ -107,8 +104,8 @@ void QVTesselImportPanel::popupStoreToOtherAction(QAction*) {
     QTimer::singleShot(0, this, [self] {
         if (!self || !self->window_) return;
         QVSheetFolderChooser::Options options;
-        options.title = text("defaultlibrary.storeto.openpanel.title");
-        options.prompt = text("defaultlibrary.storeto.openpanel.select");
+        options.title = Localization::localized("defaultlibrary.storeto.openpanel.title");
+        options.prompt = Localization::localized("defaultlibrary.storeto.openpanel.select");
         options.directory = prefs().storeToPath();
         QVSheetFolderChooser::beginSheet(self->window_, options, [self](const QString& path) {
             if (!self || !self->storeToPopupButton_) return;
@@ -135,7 +132,7 @@ void QVTesselImportPanel::popupStoreToOtherAction(QAction*) {
 // ---- Confirmation ----
 
 void QVTesselImportPanel::showMessage(const char* key) {
-    QVAlertBox::showOKAlertBoxWithMessage(text(key));
+    QVAlertBox::showOKAlertBoxWithMessage(Localization::localized(key));
 }
 
 void QVTesselImportPanel::okAction() {
@@ -179,8 +176,8 @@ void QVTesselImportPanel::checkNetworkAccess(const std::shared_ptr<QVProject>& n
                 } else if (!success) {
                     self->showMessage("import.remote.upload.server.need.permission");
                 } else if (!failed.isEmpty()) {
-                    QVAlertBox::showOKAlertBoxWithMessage(QVStringFormat::format(
-                        text("import.remote.upload.server.not.access.storetopath"), {folder}));
+                    QVAlertBox::showOKAlertBoxWithMessage(Localization::localized(
+                        "import.remote.upload.server.not.access.storetopath", {folder}));
                 } else {
                     self->checkUploadLocationWithProject(node);
                 }
@@ -202,8 +199,8 @@ void QVTesselImportPanel::checkUploadLocationWithProject(
                 self->checkingUploadLocation_ = false;
                 if (!success || !location) {
                     // The text may name the reason the service gave.
-                    QVAlertBox::showOKAlertBoxWithMessage(QVStringFormat::format(
-                        text("uploadlocation.cant.get"),
+                    QVAlertBox::showOKAlertBoxWithMessage(Localization::localized(
+                        "uploadlocation.cant.get",
                         {error ? error->localizedDescription() : QString()}));
                     return;
                 }

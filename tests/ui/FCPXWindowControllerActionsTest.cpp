@@ -9,16 +9,16 @@
 #include "WindowControllerFixture.h"
 #include "export/QVExportItem.h"
 #include "library/QVProject.h"
+#include "platform/Localization.h"
 #include "service/QVTesselUtil.h"
 #include "ui/FCPXWindowController.h"
 #include "ui/QVExportListView.h"
 #include "ui/kit/QVLumoMenu.h"
-#include "ui/kit/QVStringFormat.h"
 
 namespace {
 
 QString format(const QString& f, const QStringList& args) {
-    return QVStringFormat::format(f, args);
+    return Localization::format(f, args);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QStandardItemModel>
 #include <QTest>
 
+#include "platform/Localization.h"
 #include "ui/kit/QVImages.h"
 #include "ui/kit/QVLumoButton.h"
 #include "ui/kit/QVLumoITIndicator.h"
@@ -17,14 +18,13 @@
 #include "ui/kit/QVLumoTableView.h"
 #include "ui/kit/QVLumoTableViewDelegate.h"
 #include "ui/kit/QVLumoWindow.h"
-#include "ui/kit/QVStringFormat.h"
 
 TEST(QVStringFormat, FillsPlaceholdersInOrderAndByPosition) {
-    EXPECT_EQ(QVStringFormat::format("Version %@ (%@)", {"1.0.0", "42"}), "Version 1.0.0 (42)");
-    EXPECT_EQ(QVStringFormat::format("%2$@ then %1$@", {"a", "b"}), "b then a");
-    EXPECT_EQ(QVStringFormat::format("%d%% of %ld", {"50", "7"}), "50% of 7");
+    EXPECT_EQ(Localization::format("Version %@ (%@)", {"1.0.0", "42"}), "Version 1.0.0 (42)");
+    EXPECT_EQ(Localization::format("%2$@ then %1$@", {"a", "b"}), "b then a");
+    EXPECT_EQ(Localization::format("%d%% of %ld", {"50", "7"}), "50% of 7");
     // Too few arguments leave the placeholder empty; a stray % stays.
-    EXPECT_EQ(QVStringFormat::format("[%@] [%@] 5%x", {"one"}), "[one] [] 5%x");
+    EXPECT_EQ(Localization::format("[%@] [%@] 5%x", {"one"}), "[one] [] 5%x");
 }
 
 TEST(QVImages, RendersNamedImagesAtTheDevicePixelRatio) {
