@@ -28,3 +28,31 @@ function(relaydock_layer target dir)
     target_link_libraries(${target} INTERFACE ${L_DEPS})
   endif()
 endfunction()
+
+# A layer that must not use Qt Widgets, although the platform layer below it
+# links them: every public Qt Widgets header name resolves first to a
+# header that stops the build.
+function(relaydock_forbid_widgets target)
+  get_target_property(_dirs Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
+  set(_poison ${CMAKE_BINARY_DIR}/no-widgets)
+  set(_message "#error \"${target} works without Qt Widgets\"\n")
+  foreach(_dir ${_dirs})
+    if(_dir MATCHES "/QtWidgets$")
+      file(GLOB _headers RELATIVE ${_dir} ${_dir}/*)
+      foreach(_header ${_headers})
+        # Names Qt Gui shares (qaction.h, ...) stay reachable.
+        if(EXISTS ${_dir}/../QtGui/${_header} OR EXISTS ${_dir}/../QtCore/${_header})
+          continue()
+        endif()
+        if(NOT IS_DIRECTORY ${_dir}/${_header} AND NOT EXISTS ${_poison}/QtWidgets/${_header})
+          file(WRITE ${_poison}/QtWidgets/${_header} "${_message}")
+        endif()
+      endforeach()
+    endif()
+  endforeach()
+  # <QWidget> and <QtWidgets/QWidget> alike.
+  if(NOT EXISTS ${_poison}/flat)
+    file(COPY ${_poison}/QtWidgets/ DESTINATION ${_poison}/flat)
+  endif()
+  target_include_directories(${target} BEFORE PRIVATE ${_poison}/flat ${_poison})
+endfunction()

@@ -22,6 +22,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/QVLog.h"
 #include "platform/Workspace.h"
+#include "share/QVExportProcessor.h"
 #include "ui/FCPXWindowController.h"
 #include "ui/QVAboutPanel.h"
 #include "ui/QVAlertBox.h"
@@ -31,19 +32,9 @@
 #include "ui/QVExportListView.h"
 #include "ui/QVStatusIcon.h"
 #include "ui/QVTesselImportPanel.h"
-#include "upload/QVTesselAdapter.h"
 #include "upload/QVUploadManager.h"
 
-namespace {
-
-std::shared_ptr<QVExportItem> itemForPath(const QString& path) {
-    auto& manager = QVExportItemManager::sharedManager();
-    if (QFileInfo(path).suffix().toLower() == QLatin1String("fcpxml"))
-        return manager.exportItemWithFCPXMLPath(path);
-    return manager.exportItemWithOriginalPath(path);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 AppDelegate::AppDelegate() {
     startAtLoginAction_ = new QAction(Localization::localized("menuitem.start.at.login"), this);
@@ -67,6 +58,11 @@ AppDelegate::AppDelegate() {
 
 AppDelegate::~AppDelegate() {
     QVTesselImportPanel::setLibraryLoadedProvider(nullptr);
+}
+
+QVShareEnvironment AppDelegate::shareEnvironment() {
+    const auto controller = currentWindowController();
+    return controller ? controller->processor().environment() : QVShareEnvironment::standard();
 }
 
 std::shared_ptr<FCPXWindowController> AppDelegate::currentWindowController() {
@@ -103,10 +99,10 @@ void AppDelegate::librariesLoaded(const QVLibraryList& libraries) {
     if (libraries.isEmpty()) {
         QVAlertBox::showOKAlertBoxWithMessage(
             Localization::localizedString(QStringLiteral("library.message.not.exist")));
-        FCPXWindowController::terminateApplication();
+        shareEnvironment().terminate();
         return;
     }
-    Dispatch::after(FCPXWindowController::launchDelay(), [] {
+    Dispatch::after(shareEnvironment().launchDelayMs, [] {
         if (auto controller = currentWindowController()) controller->loadExportItems();
     });
     loadProjectsOfLibraries(libraries);
@@ -143,40 +139,8 @@ void AppDelegate::loadProjectsOfLibraries(const QVLibraryList& libraries) {
 void AppDelegate::openFiles(const QStringList& paths) {
     // The rows are refreshed through the current document's controller.
     const auto controller = currentWindowController();
-    // The editor does not promise an order: when it names the description
-    // before the movie, the description finds no movie item, and the movie
-    // that follows must still finish the export.
-    std::shared_ptr<QVExportItem> item;
-    for (const QString& path : paths) {
-        item = itemForPath(path);
-        if (item) break;
-    }
-    if (!item) {
-        QVLog::log(
-            QStringLiteral("Unknown export item :(%1)").arg(paths.join(QStringLiteral(", "))));
-        return;
-    }
-    // The same files announced again (or announced while the launch has
-    // already taken the item up) must not make a second asset.
-    auto underway = [](qint64 status) {
-        return status == QVExportStatusCreating || status == QVExportStatusUploading ||
-               status == QVExportStatusCompleted;
-    };
-    const bool movie = !item->fcpXMLOnly() && !underway(item->exportStatus());
-    const bool description = !underway(item->fcpXMLStatus());
-    if (!movie && !description) {
-        QVLog::log(QStringLiteral("Export item already registered :%1").arg(item->name()));
-        return;
-    }
-    QVUploadManager::sharedManager().syncTessel();
-    FCPXWindowController::refreshProjectOfItem(item);
-    const std::weak_ptr<FCPXWindowController> weak = controller;
-    const auto block = FCPXWindowController::refreshAndSaveBlock(weak, item);
-    if (movie) {
-        FCPXWindowController::makeThumbnailForItem(item, weak, true);
-        QVTesselAdapter::updateWithExportItem(item, block, block);
-    }
-    if (description) QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
+    QVExportProcessor::finishExport(
+        paths, controller ? controller->processorHandle() : std::weak_ptr<QVExportProcessor>());
 }
 
 bool AppDelegate::openFile(const QString& path) {
@@ -283,7 +247,7 @@ void AppDelegate::showItems(const QVExportItemList& items) {
 }
 
 void AppDelegate::aboutAction() {
-    QVAboutPanel::showAboutPanel();
+    QVAboutPanel::showAboutPanel(shareEnvironment().workspace);
 }
 
 QString AppDelegate::helpPageURL() {

@@ -11,6 +11,7 @@
 #include "appleevents/ApplicationDelegate.h"
 #include "export/QVExportItemManager.h"
 #include "library/QVLibrary.h"
+#include "share/QVShareEnvironment.h"
 
 class FCPXWindowController;
 class QAction;
@@ -75,6 +76,9 @@ class AppDelegate : public QObject, public ApplicationDelegate {
 
     // The current document's window controller, or nullptr.
     static std::shared_ptr<FCPXWindowController> currentWindowController();
+    // The collaborators of the current window's share pipeline (the
+    // agent's own without a window).
+    static QVShareEnvironment shareEnvironment();
 
     // The application's menus on the main window: About, the two desktop
     // settings, Quit, Help. Once; a window that has menus keeps them.

@@ -180,7 +180,6 @@ int main(int argc, char** argv) {
         QVFileDetector::setPollInterval(poll);
     if (const int quiet = envNumber("RELAYDOCK_QUIET_MS", 0); quiet > 0)
         QVFileDetector::setQuietPeriod(quiet);
-    FCPXWindowController::setLaunchDelay(envNumber("RELAYDOCK_LAUNCH_DELAY_MS", 1000));
     if (const int timeout = envNumber("RELAYDOCK_REQUEST_TIMEOUT_MS", 0); timeout > 0)
         QVTesselUtil::setRequestTimeout(timeout);
     if (const int timeout = envNumber("RELAYDOCK_SYSTEM_INFO_TIMEOUT_MS", 0); timeout > 0)
@@ -211,10 +210,12 @@ int main(int argc, char** argv) {
     ScriptingRuntime runtime;
     AppDelegate delegate;
     delegate.setStartInBackground(options.background);
+    QVShareEnvironment environment;
+    environment.launchDelayMs = envNumber("RELAYDOCK_LAUNCH_DELAY_MS", 1000);
     documentController.setWindowControllerFactory(
-        [](const std::shared_ptr<FCPXDocument>& document)
+        [environment](const std::shared_ptr<FCPXDocument>& document)
             -> std::shared_ptr<FCPXWindowControllerInterface> {
-            return std::make_shared<FCPXWindowController>(document);
+            return std::make_shared<FCPXWindowController>(document, environment);
         });
     documentController.installScripting(runtime);
     runtime.setDelegate(&delegate);

@@ -25,21 +25,8 @@
 #include "ui/QVTesselImportPanel.h"
 #include "ui/kit/QVLumoMenu.h"
 #include "ui/kit/QVLumoPopUpButton.h"
-#include "upload/QVTesselAdapter.h"
-#include "upload/QVUploadManager.h"
 
 namespace {
-
-FCPXWindowController::WorkspaceHook& workspaceHook() {
-    static FCPXWindowController::WorkspaceHook hook;
-    return hook;
-}
-
-bool runWorkspace(const QString& command, const QString& path) {
-    if (workspaceHook()) return workspaceHook()(command, path);
-    if (command == QLatin1String("open")) return Workspace::openFile(path);
-    return Workspace::revealInFileManager({path});
-}
 
 QIcon folderIcon(const QString& path) {
     const QIcon icon = Workspace::iconForFile(path);
@@ -48,13 +35,6 @@ QIcon folderIcon(const QString& path) {
 
 }  // namespace
 
-void FCPXWindowController::setWorkspaceHook(WorkspaceHook hook) {
-    workspaceHook() = std::move(hook);
-}
-
-bool FCPXWindowController::runWorkspaceCommand(const QString& command, const QString& path) {
-    return runWorkspace(command, path);
-}
 // ---- Table ----
 
 void FCPXWindowController::setUpExportTable() {
@@ -294,7 +274,7 @@ bool FCPXWindowController::validateMenuItem(QAction* item) {
     if (action == QLatin1String("externalLocationAction:")) return false;
     if (action == QLatin1String("popupStoreToPathAction:") ||
         action == QLatin1String("popupStoreToOtherAction:"))
-        return defaultLibrary_ && defaultLibrary_->libraryType() == 0;
+        return defaultLibrary() && defaultLibrary()->libraryType() == 0;
     return true;
 }
 
@@ -331,7 +311,7 @@ void FCPXWindowController::openOrReveal(const QString& command) {
     const QString path = item->filePath();
     if (path.isEmpty()) return;
     if (QFileInfo::exists(path)) {
-        runWorkspace(command, path);
+        processor_->environment().workspace(command, path);
         return;
     }
     QVAlertBox::showOKAlertBoxWithMessage(
@@ -392,49 +372,4 @@ void FCPXWindowController::clearAction() {
 void FCPXWindowController::retryAction() {
     for (const auto& item : selectedExportItems())
         if (item->project()) retryExportItem(item);
-}
-
-bool FCPXWindowController::retryExportItem(const ItemPtr& item) {
-    if (!item) return false;
-    // An FCPXML-only item has no movie: its row shows the description, and
-    // the retry works on that.
-    const bool description = item->fcpXMLOnly();
-    switch (item->status()) {
-        case QVExportStatusCreateFailed:
-            if (description)
-                retryFCPXMLExportForCreating(item);
-            else
-                retryExportForCreating(item);
-            return true;
-        case QVExportStatusUpdateFailed:
-            if (description)
-                retryFCPXMLExportForUpdating(item);
-            else
-                retryExportForUpdating(item);
-            return true;
-        default:
-            return false;
-    }
-}
-
-void FCPXWindowController::retryFCPXMLExportForCreating(const ItemPtr& item) {
-    if (!item) return;
-    refreshProjectOfItem(item);
-    const auto block = refreshAndSaveBlock(weakSelf(), item);
-    QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
-}
-
-void FCPXWindowController::retryFCPXMLExportForUpdating(const ItemPtr& item) {
-    if (!item) return;
-    // Lists written before each file kept its own asset hold the
-    // description's asset in assetID, the only one such an item has.
-    const QString assetID =
-        item->fcpXMLAssetID().isEmpty() ? item->assetID() : item->fcpXMLAssetID();
-    if (assetID.isEmpty()) return;
-    const auto block = refreshAndSaveBlock(weakSelf(), item);
-    QVUploadManager::sharedManager().uploadCompleteWithExportItem(
-        item, item->fcpXMLPath(), assetID, [item, block](bool success, const QVErrorOpt&) {
-            item->setFcpXMLStatus(success ? QVExportStatusCompleted : QVExportStatusUpdateFailed);
-            block(item);
-        });
 }

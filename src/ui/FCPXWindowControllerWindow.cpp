@@ -41,7 +41,6 @@
 #include "ui/kit/QVLumoRokButton.h"
 #include "ui/kit/QVLumoRokImageButton.h"
 #include "ui/kit/QVLumoWindow.h"
-#include "upload/QVUploadManager.h"
 
 namespace {
 
@@ -58,21 +57,7 @@ QCheckBox* makeCheckBox(const QString& title, QWidget* parent) {
     return box;
 }
 
-std::function<bool()>& syncTesselHook() {
-    static std::function<bool()> hook;
-    return hook;
-}
-
 }  // namespace
-
-void FCPXWindowController::setSyncTesselCheck(std::function<bool()> check) {
-    syncTesselHook() = std::move(check);
-}
-
-bool FCPXWindowController::syncTesselCheck() {
-    if (syncTesselHook()) return syncTesselHook()();
-    return QVUploadManager::sharedManager().syncTessel();
-}
 
 void FCPXWindowController::buildWindow() {
     auto* window = new QMainWindow();
@@ -155,11 +140,6 @@ void FCPXWindowController::buildWindow() {
 
 void FCPXWindowController::awakeFromNib() {
     if (loaded_) return;
-    QPointer<FCPXWindowController> guard(this);
-    projectsLoadedToken_ = NotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("NOTI_LIBRARY_PROJECTS_LOADED"), [guard](const Notification& n) {
-            if (guard) guard->libraryProjectsLoadedNotification(n);
-        });
     loaded_ = true;
 
     const QString title = QString::fromUtf8(kWindowTitle);
@@ -311,7 +291,7 @@ void FCPXWindowController::checkUseDefaultLibraryAction() {
     QVPreferenceManager::sharedManager().setUseDefaultLibrary(show);
     // The default is read at launch only while the box is on: ticked later,
     // the next share needs it now.
-    if (show && (!defaultLibrary_ || !defaultProject_)) loadDefaultLibraryInfo();
+    if (show && (!defaultLibrary() || !defaultProject())) loadDefaultLibraryInfo();
 }
 
 void FCPXWindowController::exportFCPXMLOnlyAction() {
@@ -319,61 +299,21 @@ void FCPXWindowController::exportFCPXMLOnlyAction() {
 }
 
 void FCPXWindowController::reloadAction() {
-    for (const auto& library : QVLibraryManager::sharedManager().libraries()) {
-        QVLibraryManager::sharedManager().reloadLibrary(library, [library](bool,
-                                                                           const QVErrorOpt&) {
-            library->loadProjectsWithCompletion([library](const QVProjectList&, const QVErrorOpt&) {
-                Dispatch::main([library] {
-                    NotificationCenter::defaultCenter().post(
-                        QStringLiteral("NOTI_LIBRARY_PROJECTS_LOADED"), library);
-                });
-            });
-        });
-    }
+    processor_->reloadLibraries();
 }
 
 // ---- Default destination ----
 
 void FCPXWindowController::loadDefaultLibraryInfo() {
-    auto& preferences = QVPreferenceManager::sharedManager();
-    if (!preferences.useDefaultLibrary()) return;
-    const QString libraryID = preferences.defaultLibraryID();
-    const auto library = libraryID.isNull()
-                             ? nullptr
-                             : QVLibraryManager::sharedManager().libraryForDBName(libraryID);
-    if (!library) {
-        displayDefaultLibraryInfo();
-        return;
-    }
-    defaultLibrary_ = library;
-    loadDefaultProjectInfo(library);
+    processor_->destination().load();
 }
 
 void FCPXWindowController::loadDefaultProjectInfo(const std::shared_ptr<QVLibrary>& library) {
-    if (!library) return;
-    const QString projectID = QVPreferenceManager::sharedManager().defaultProjectID();
-    QPointer<FCPXWindowController> guard(this);
-    // A load refused before it was sent (no credentials yet) completes on
-    // the loading thread; the bars are widgets, so they change on the main
-    // thread only.
-    library->loadProjectsWithCompletion(
-        [guard, library, projectID](const QVProjectList&, const QVErrorOpt& error) {
-            QVPanelSupport::onMain([guard, library, projectID, failed = bool(error)] {
-                if (!guard) return;
-                if (!failed) guard->defaultProject_ = library->projectWithID(projectID);
-                guard->displayDefaultLibraryInfo();
-                guard->logDefaultDestination();
-            });
-        });
+    processor_->destination().loadProject(library);
 }
 
 void FCPXWindowController::logDefaultDestination() {
-    // Scripts and the end-to-end tests wait for this line before sharing to
-    // the default destination.
-    if (!defaultLibrary_) return;
-    QVLog::log(QStringLiteral("Default destination: %1 / %2")
-                   .arg(defaultLibrary_->dbName(),
-                        defaultProject_ ? defaultProject_->id() : QStringLiteral("(none)")));
+    processor_->destination().log();
 }
 
 void FCPXWindowController::setLibraryIcon(const QString& name, qreal alpha) {
@@ -392,42 +332,27 @@ void FCPXWindowController::setLibraryIcon(const QString& name, qreal alpha) {
     libraryIconView_->setPixmap(shown);
 }
 
-void FCPXWindowController::refindDefaultLibrary() {
-    if (!defaultLibrary_) return;
-    // Every registry reload makes new library records, and only the
-    // registry's own are kept up to date (online state, name, the local
-    // service's credentials). A library missing from this reload keeps the
-    // record it had.
-    const auto current =
-        QVLibraryManager::sharedManager().libraryForDBName(defaultLibrary_->dbName());
-    if (!current || current == defaultLibrary_) return;
-    defaultLibrary_ = current;
-    // The new record may have no tree yet; the old node stands in for the
-    // default project until it arrives.
-    if (defaultProject_)
-        if (auto project = current->projectWithID(defaultProject_->id())) defaultProject_ = project;
-}
-
 void FCPXWindowController::displayDefaultLibraryInfo() {
-    refindDefaultLibrary();
-    if (!defaultLibrary_) {
+    auto& destination = processor_->destination();
+    destination.refind();
+    const auto library = destination.library();
+    if (!library) {
         setLibraryIcon(QStringLiteral("menu.icon.library"), 1.0);
         libraryTitleField_->setAlphaValue(1.0);
         libraryTitleField_->setStringValue(Localization::localized("defaultlibrary.no.library"));
         projectTitleField_->setStringValue(Localization::localized("defaultlibrary.no.project"));
         return;
     }
-    const bool local = defaultLibrary_->libraryType() == 0;
-    bool available = defaultLibrary_->isWritableLibrary();
+    const bool local = library->libraryType() == 0;
     // A local library also needs its service; the check is short and runs
     // only when the destination is shown again.
-    if (available && local) available = syncTesselCheck();
-    const qreal alpha = available ? 1.0 : 0.5;
+    const qreal alpha = destination.available() ? 1.0 : 0.5;
     setLibraryIcon(
         local ? QStringLiteral("librarybar.local") : QStringLiteral("librarybar.network"), alpha);
-    libraryTitleField_->setStringValue(defaultLibrary_->name());
+    libraryTitleField_->setStringValue(library->name());
     libraryTitleField_->setAlphaValue(alpha);
-    if (defaultProject_) projectTitleField_->setStringValue(defaultProject_->pathString());
+    if (const auto project = destination.project())
+        projectTitleField_->setStringValue(project->pathString());
 }
 
 QVSelectLibraryPanel* FCPXWindowController::selectLibraryPanel() const {
@@ -438,8 +363,8 @@ void FCPXWindowController::selectLibraryAction() {
     if (selectLibraryPanel_) return;
     auto* panel = new QVSelectLibraryPanel(this);
     selectLibraryPanel_ = panel;
-    panel->setSelectedLibrary(defaultLibrary_);
-    panel->setSelectedProject(defaultProject_);
+    panel->setSelectedLibrary(defaultLibrary());
+    panel->setSelectedProject(defaultProject());
     QPointer<FCPXWindowController> guard(this);
     const bool shown = panel->beginSheet(window_, [guard, panel](qint64 returnCode) {
         panel->deleteLater();
@@ -454,57 +379,5 @@ void FCPXWindowController::selectLibraryAction() {
 
 void FCPXWindowController::defaultLibraryChosen(const std::shared_ptr<QVLibrary>& library,
                                                 const std::shared_ptr<QVProject>& project) {
-    defaultLibrary_ = library;
-    defaultProject_ = project;
-    auto& preferences = QVPreferenceManager::sharedManager();
-    preferences.setDefaultLibraryID(library ? library->dbName() : QString());
-    preferences.setDefaultProjectID(project ? project->id() : QString());
-    if (!library) {
-        displayDefaultLibraryInfo();
-        return;
-    }
-    QPointer<FCPXWindowController> guard(this);
-    QVUploadManager::sharedManager().uploadLocationWithLibrary(
-        library, [guard, library](bool success, const std::shared_ptr<QVUploadLocation>& location,
-                                  const QVErrorOpt& error) {
-            if (error)
-                QVLog::log(QStringLiteral("uploadLocationWithLibrary Error : %1")
-                               .arg(error->localizedDescription()));
-            // The location is kept on the main thread, where shares read it.
-            Dispatch::main([guard, library, location = success ? location : nullptr] {
-                if (!guard || guard->defaultLibrary_ != library) return;
-                guard->defaultUploadLocation_ = location;
-                guard->displayDefaultLibraryInfo();
-            });
-        });
-}
-
-void FCPXWindowController::libraryProjectsLoadedNotification(const Notification& notification) {
-    for (const auto& item : QVExportItemManager::sharedManager().exportItems()) {
-        if (item->project()) continue;
-        const auto library = item->library();
-        if (!library) continue;
-        const auto project = library->projectWithID(item->projectID());
-        item->setProject(project);
-        if (project) item->setProjectName(project->name());
-    }
-    // Another load of the default library may have replaced the tree the
-    // default project was taken from (or emptied it just then), or the
-    // registry its record: take the record and the node there are now.
-    const auto library = QVPanelSupport::libraryFromNotification(notification);
-    if (library && defaultLibrary_ && library->dbName() == defaultLibrary_->dbName()) {
-        const auto shown = defaultLibrary_;
-        refindDefaultLibrary();
-        bool changed = shown != defaultLibrary_;
-        const QString projectID = QVPreferenceManager::sharedManager().defaultProjectID();
-        if (auto project = defaultLibrary_->projectWithID(projectID)) {
-            changed = changed || project != defaultProject_;
-            defaultProject_ = project;
-        }
-        if (changed) {
-            displayDefaultLibraryInfo();
-            logDefaultDestination();
-        }
-    }
-    reloadTable();
+    processor_->destination().choose(library, project);
 }

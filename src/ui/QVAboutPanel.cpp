@@ -9,7 +9,6 @@
 
 #include "platform/Localization.h"
 #include "platform/QVLog.h"
-#include "ui/FCPXWindowController.h"
 #include "ui/QVAboutImageView.h"
 #include "ui/QVBorderLessWindow.h"
 #include "ui/QVSheetContentView.h"
@@ -27,7 +26,8 @@ constexpr int kWidth = 340;
 constexpr int kHeight = 250;
 }  // namespace
 
-QVAboutPanel::QVAboutPanel() {
+QVAboutPanel::QVAboutPanel(QVShareEnvironment::Workspace workspace)
+    : workspace_(workspace ? std::move(workspace) : QVShareEnvironment::standard().workspace) {
     window_ = new QVBorderLessWindow(QRect(0, 0, kWidth, kHeight));
     window_->setObjectName(QStringLiteral("About"));
     window_->setWindowTitle(QStringLiteral("About Relaydock"));
@@ -87,8 +87,8 @@ void QVAboutPanel::windowDidLoad() {
     versionField_->setText(versionText());
 }
 
-QVAboutPanel* QVAboutPanel::showAboutPanel() {
-    auto* panel = new QVAboutPanel();
+QVAboutPanel* QVAboutPanel::showAboutPanel(QVShareEnvironment::Workspace workspace) {
+    auto* panel = new QVAboutPanel(std::move(workspace));
     panel->ownsItself_ = true;
     panel->showWindow();
     return panel;
@@ -142,5 +142,5 @@ bool QVAboutPanel::acknowledgementsAction() {
         qCWarning(lcRelaydock).noquote() << "Acknowledgements not found:" << path;
         return false;
     }
-    return FCPXWindowController::runWorkspaceCommand(QStringLiteral("open"), path);
+    return workspace_(QStringLiteral("open"), path);
 }

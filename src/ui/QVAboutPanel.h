@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include "share/QVShareEnvironment.h"
+
 class QLabel;
 class QVAboutImageView;
 class QVBorderLessWindow;
@@ -17,11 +19,12 @@ class QVLumoRokButton;
 class QVAboutPanel : public QObject {
     Q_OBJECT
   public:
-    QVAboutPanel();
+    // `workspace` opens the acknowledgements (the desktop's own when empty).
+    explicit QVAboutPanel(QVShareEnvironment::Workspace workspace = {});
     ~QVAboutPanel() override;
 
     // Makes a panel that lives until its close action, and shows it.
-    static QVAboutPanel* showAboutPanel();
+    static QVAboutPanel* showAboutPanel(QVShareEnvironment::Workspace workspace = {});
 
     QVBorderLessWindow* window() const { return window_; }
     QVLumoColorView* borderLineView() const { return borderLineView_; }
@@ -32,8 +35,7 @@ class QVAboutPanel : public QObject {
     void showWindow();
     void closeAction();
     // Opens the acknowledgements with the application the desktop assigns to
-    // them (through the window controller's workspace); false when the file
-    // is missing or nothing could open it.
+    // them; false when the file is missing or nothing could open it.
     bool acknowledgementsAction();
 
     // "about.version" filled with the short version and the build number.
@@ -48,6 +50,7 @@ class QVAboutPanel : public QObject {
     static QString resourceFolder();
 
   private:
+    QVShareEnvironment::Workspace workspace_;
     void windowDidLoad();
 
     QVBorderLessWindow* window_ = nullptr;

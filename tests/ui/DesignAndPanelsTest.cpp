@@ -103,11 +103,10 @@ TEST(QVAboutPanel, ShowsVersionAndReleasesItselfOnClose) {
 // the desktop's viewer.
 TEST(QVAboutPanel, AcknowledgementsButtonOpensThePdfThroughTheWorkspace) {
     QStringList opened;
-    FCPXWindowController::setWorkspaceHook([&](const QString& command, const QString& path) {
+    QVAboutPanel panel([&](const QString& command, const QString& path) {
         opened << command + " " + path;
         return true;
     });
-    QVAboutPanel panel;
     panel.ackButton()->click();
     ASSERT_EQ(opened.size(), 1);
     const QString pdf = opened.first().mid(5);
@@ -116,7 +115,6 @@ TEST(QVAboutPanel, AcknowledgementsButtonOpensThePdfThroughTheWorkspace) {
     QFile file(pdf);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(pdf);
     EXPECT_TRUE(file.read(5) == "%PDF-");
-    FCPXWindowController::setWorkspaceHook(nullptr);
 }
 
 // Every key the windows look up has a text a person can read, and formats

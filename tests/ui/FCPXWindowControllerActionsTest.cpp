@@ -109,11 +109,7 @@ TEST_F(WindowControllerTest, RowsNotFinishedCannotBeOpenedOrRevealedEvenWithAFil
 
 TEST_F(WindowControllerTest, OpenAndRevealUseTheFileOrSayItIsGone) {
     const QString file = touch(home_->path() + "/out/clip.mov");
-    QStringList calls;
-    FCPXWindowController::setWorkspaceHook([&](const QString& command, const QString& path) {
-        calls << command + " " + path;
-        return true;
-    });
+    QStringList& calls = workspaceCalls_;
     auto present = item("Here", QVExportStatusCompleted, file);
     auto gone = item("Gone", QVExportStatusCompleted, home_->path() + "/out/gone.mov");
     setItems({present, gone});

@@ -17,7 +17,6 @@
 void WindowControllerTest::SetUp() {
     home_ = std::make_unique<TempHome>();
     QVExportItemManager::sharedManager().setExportItems({});
-    FCPXWindowController::setSyncTesselCheck([this] { return serviceUp_; });
     QVAlertBox::setPresentationHook([this](QVAlertBox* box) {
         alerts_ << box->message();
         alertButtons_ << box->OKButtonString();
@@ -31,8 +30,6 @@ void WindowControllerTest::SetUp() {
 void WindowControllerTest::TearDown() {
     controller_.reset();
     QVAlertBox::setPresentationHook(nullptr);
-    FCPXWindowController::setSyncTesselCheck(nullptr);
-    FCPXWindowController::setWorkspaceHook(nullptr);
     QVSheetFolderChooser::setProvider(nullptr);
     QVExportItemManager::sharedManager().setExportItems({});
     home_.reset();
@@ -40,7 +37,13 @@ void WindowControllerTest::TearDown() {
 
 FCPXWindowController& WindowControllerTest::controller() {
     if (!controller_) {
-        controller_ = std::make_shared<FCPXWindowController>(nullptr);
+        QVShareEnvironment environment;
+        environment.serviceCheck = [this] { return serviceUp_; };
+        environment.workspace = [this](const QString& command, const QString& path) {
+            workspaceCalls_ << command + " " + path;
+            return true;
+        };
+        controller_ = std::make_shared<FCPXWindowController>(nullptr, environment);
         controller_->window()->resize(720, 560);
         controller_->showWindow();
         QApplication::processEvents();

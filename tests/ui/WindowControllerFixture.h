@@ -13,8 +13,9 @@ class FCPXWindowController;
 class QVLibrary;
 
 // A window controller over the shared export list, its window shown, alerts
-// recorded (message and OK title) and answered with answer_, and the
-// local-service check answered by serviceUp_.
+// recorded (message and OK title) and answered with answer_, the
+// local-service check answered by serviceUp_ and the desktop's open and
+// reveal recorded in workspaceCalls_.
 class WindowControllerTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -37,4 +38,5 @@ class WindowControllerTest : public ::testing::Test {
     qint64 answer_ = 1;
     QStringList alerts_;
     QStringList alertButtons_;
+    QStringList workspaceCalls_;
 };

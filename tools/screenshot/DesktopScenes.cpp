@@ -57,8 +57,9 @@ std::shared_ptr<FCPXWindowController> makeWindow(SceneHome& home) {
         items << item;
     }
     QVExportItemManager::sharedManager().setExportItems(items);
-    FCPXWindowController::setSyncTesselCheck([] { return true; });
-    auto controller = std::make_shared<FCPXWindowController>(nullptr);
+    QVShareEnvironment environment;
+    environment.serviceCheck = [] { return true; };
+    auto controller = std::make_shared<FCPXWindowController>(nullptr, environment);
     controller->setDefaultLibrary(library);
     controller->setDefaultProject(film);
     controller->displayDefaultLibraryInfo();

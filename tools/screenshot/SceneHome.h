@@ -24,7 +24,6 @@ struct SceneHome {
     }
     ~SceneHome() {
         QVExportItemManager::sharedManager().setExportItems({});
-        FCPXWindowController::setSyncTesselCheck(nullptr);
         for (const auto& [name, value] : saved) qputenv(name, value);
         UserDefaults::standardUserDefaults().reset();
     }

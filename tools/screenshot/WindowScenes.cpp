@@ -88,8 +88,9 @@ std::shared_ptr<FCPXWindowController> makeWindow(SceneHome& home, bool useDefaul
     preferences.setUseDefaultLibrary(useDefault);
     preferences.setStoreToPath(QStringLiteral("/media/exports/harbour"));
     preferences.setStoreTo(false);
-    FCPXWindowController::setSyncTesselCheck([] { return true; });
-    auto controller = std::make_shared<FCPXWindowController>(nullptr);
+    QVShareEnvironment environment;
+    environment.serviceCheck = [] { return true; };
+    auto controller = std::make_shared<FCPXWindowController>(nullptr, environment);
     controller->setDefaultLibrary(library);
     controller->setDefaultProject(scenes);
     controller->displayDefaultLibraryInfo();
