@@ -8,13 +8,31 @@
 #include "export/QVExportItemManager.h"
 #include "platform/Dispatch.h"
 #include "ui/QVAlertBox.h"
+#include "ui/QVExportListView.h"
 #include "ui/QVTesselImportPanel.h"
+#include "ui/kit/QVLumoRokButton.h"
+#include "ui/kit/QVLumoRokImageButton.h"
 
 FCPXWindowController::FCPXWindowController(const std::shared_ptr<FCPXDocument>& document,
                                            QVShareEnvironment environment)
     : fcpXDocument_(document),
-      processor_(std::make_shared<QVExportProcessor>(this, std::move(environment))) {
-    buildWindow();
+      processor_(std::make_shared<QVExportProcessor>(this, std::move(environment))),
+      layout_(std::make_unique<QVMainWindowLayout>()),
+      storeTo_(std::make_unique<QVStoreToPopup>(layout_->storeToPopupButton(), layout_->window(),
+                                                processor_->destination())),
+      tableMenu_(std::make_unique<QVExportTableMenu>(
+          layout_->exportListView(), layout_->exportListModel(), layout_->window(), *processor_)) {
+    connect(layout_->checkUseDefaultLibraryButton(), &QCheckBox::clicked, this,
+            [this] { checkUseDefaultLibraryAction(); });
+    connect(layout_->fcpXMLOnlyCheckButton(), &QCheckBox::clicked, this,
+            [this] { exportFCPXMLOnlyAction(); });
+    connect(layout_->selectLibraryButton(), &QAbstractButton::clicked, this,
+            [this] { selectLibraryAction(); });
+    connect(layout_->reloadButton(), &QAbstractButton::clicked, this, [this] { reloadAction(); });
+    layout_->exportListView()->setCellProvider(
+        [this](QVExportCellView& cell, const ItemPtr& item, int row) {
+            tableViewViewForRow(cell, item, row);
+        });
     // The window follows the pipeline's items and destination.
     connect(processor_.get(), &QVExportProcessor::itemAdded, this, [this](const ItemPtr&) {
         reloadTable();
@@ -37,7 +55,8 @@ FCPXWindowController::~FCPXWindowController() {
     processor_->setInteraction(nullptr);
     processor_->disconnect(this);
     processor_->destination().disconnect(this);
-    if (window_) delete window_.data();
+    // The window goes first, while its menus' delegates are still there.
+    delete layout_->window();
 }
 
 // ---- Export processing ----
@@ -74,46 +93,11 @@ void FCPXWindowController::updateCellWithItem(const ItemPtr& item) {
     });
 }
 
-void FCPXWindowController::importMovieForExportItem(const ItemPtr& item) {
-    processor_->importMovieForExportItem(item);
-}
-
-void FCPXWindowController::importFCPXMLForExportItem(const ItemPtr& item) {
-    processor_->importFCPXMLForExportItem(item);
-}
-
-void FCPXWindowController::checkExportItems() {
-    processor_->checkExportItems();
-}
-
-void FCPXWindowController::loadExportItems() {
-    processor_->loadExportItems();
-}
-
-void FCPXWindowController::retryExportForCreating(const ItemPtr& item) {
-    processor_->retryExportForCreating(item);
-}
-
-void FCPXWindowController::retryExportForUpdating(const ItemPtr& item) {
-    processor_->retryExportForUpdating(item);
-}
-
-void FCPXWindowController::retryFCPXMLExportForCreating(const ItemPtr& item) {
-    processor_->retryFCPXMLExportForCreating(item);
-}
-
-void FCPXWindowController::retryFCPXMLExportForUpdating(const ItemPtr& item) {
-    processor_->retryFCPXMLExportForUpdating(item);
-}
-
-bool FCPXWindowController::retryExportItem(const ItemPtr& item) {
-    return processor_->retryExportItem(item);
-}
-
 // ---- What the pipeline asks of a person ----
 
 bool FCPXWindowController::useDefaultLibrary() const {
-    return checkUseDefaultLibraryButton_ && checkUseDefaultLibraryButton_->isChecked();
+    QCheckBox* box = layout_ ? layout_->checkUseDefaultLibraryButton() : nullptr;
+    return box && box->isChecked();
 }
 
 void FCPXWindowController::showAlert(const QString& message) {
@@ -141,31 +125,4 @@ bool FCPXWindowController::chooseDestination(const QString& name, SheetEnded end
         return false;
     }
     return true;
-}
-
-// ---- Default destination ----
-
-std::shared_ptr<QVLibrary> FCPXWindowController::defaultLibrary() const {
-    return processor_->destination().library();
-}
-
-void FCPXWindowController::setDefaultLibrary(const std::shared_ptr<QVLibrary>& library) {
-    processor_->destination().setLibrary(library);
-}
-
-std::shared_ptr<QVProject> FCPXWindowController::defaultProject() const {
-    return processor_->destination().project();
-}
-
-void FCPXWindowController::setDefaultProject(const std::shared_ptr<QVProject>& project) {
-    processor_->destination().setProject(project);
-}
-
-std::shared_ptr<QVUploadLocation> FCPXWindowController::defaultUploadLocation() const {
-    return processor_->destination().uploadLocation();
-}
-
-void FCPXWindowController::setDefaultUploadLocation(
-    const std::shared_ptr<QVUploadLocation>& location) {
-    processor_->destination().setUploadLocation(location);
 }

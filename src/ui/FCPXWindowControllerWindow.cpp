@@ -1,293 +1,47 @@
-// The window side of FCPXWindowController: the export list window, its top
-// bar with the default destination, its bottom bar, and the table's rows.
+// The window side of FCPXWindowController: its one-time set-up, the default
+// destination in the top bar, the bars' switches and the table's rows.
 
-#include <QAbstractAnimation>
-#include <QApplication>
 #include <QCheckBox>
-#include <QEvent>
-#include <QFileInfo>
-#include <QGraphicsOpacityEffect>
-#include <QLabel>
 #include <QMainWindow>
-#include <QPainter>
-#include <QParallelAnimationGroup>
-#include <QPropertyAnimation>
-#include <QScreen>
 
 #include "FCPX/FCPXDocument.h"
 #include "export/QVExportItem.h"
-#include "export/QVExportItemManager.h"
-#include "export/QVUploadLocation.h"
 #include "library/QVLibrary.h"
-#include "library/QVLibraryManager.h"
 #include "library/QVPreferenceManager.h"
 #include "library/QVProject.h"
-#include "platform/Dispatch.h"
 #include "platform/Localization.h"
-#include "platform/QVLog.h"
-#include "platform/Workspace.h"
 #include "ui/FCPXWindowController.h"
+#include "ui/QVExportCellView.h"
 #include "ui/QVExportListModel.h"
 #include "ui/QVExportListView.h"
-#include "ui/QVPanelSupport.h"
 #include "ui/QVSelectLibraryPanel.h"
-#include "ui/QVTesselDesign.h"
-#include "ui/QVTesselImportPanel.h"
-#include "ui/kit/QVImages.h"
-#include "ui/kit/QVLumoColorView.h"
 #include "ui/kit/QVLumoLabel.h"
-#include "ui/kit/QVLumoMenu.h"
 #include "ui/kit/QVLumoPopUpButton.h"
-#include "ui/kit/QVLumoRokButton.h"
-#include "ui/kit/QVLumoRokImageButton.h"
-#include "ui/kit/QVLumoWindow.h"
-
-namespace {
-
-const char* const kWindowTitle = "Relaydock for Corvane Pro";
-constexpr int kBottomBarHeight = 44;
-constexpr int kAnimationMs = 250;
-
-QCheckBox* makeCheckBox(const QString& title, QWidget* parent) {
-    auto* box = new QCheckBox(title, parent);
-    QPalette pal = box->palette();
-    pal.setColor(QPalette::WindowText, QVTesselDesign::defaultTextColor());
-    box->setPalette(pal);
-    box->setFont(QVTesselDesign::tesselFontWithSize(12));
-    return box;
-}
-
-}  // namespace
-
-void FCPXWindowController::buildWindow() {
-    auto* window = new QMainWindow();
-    window_ = window;
-    // Alert boxes bring this window back to the front when they close.
-    QVLumoWindow::setMainWindow(window);
-    window->resize(720, 560);
-    window->setMinimumSize(520, 320);
-    window->installEventFilter(this);
-
-    auto* central = new QWidget(window);
-    central->installEventFilter(this);
-    centralView_ = central;
-    window->setCentralWidget(central);
-
-    topBarView_ = new QWidget(central);
-    topBarView_->setAutoFillBackground(true);
-    QPalette topPalette = topBarView_->palette();
-    topPalette.setColor(QPalette::Window, QVTesselDesign::grey(38));
-    topBarView_->setPalette(topPalette);
-    auto* heading = new QVLumoLabel(QString::fromUtf8(kWindowTitle), topBarView_);
-    heading->setFont(QVTesselDesign::tesselBoldFontWithSize(13));
-    heading->setTextColor(QVTesselDesign::grey(210));
-    heading->setGeometry(16, 10, 400, 20);
-
-    defaultLibraryBackView_ = new QVLumoColorView(topBarView_);
-    defaultLibraryBackView_->setColor(QVTesselDesign::grey(46));
-    defaultLibraryBackView_->setDrawBroder(true);
-    defaultLibraryBackView_->setBorderColor(QVTesselDesign::grey(60));
-    defaultLibraryOpacity_ = new QGraphicsOpacityEffect(defaultLibraryBackView_);
-    defaultLibraryBackView_->setGraphicsEffect(defaultLibraryOpacity_);
-    libraryIconView_ = new QLabel(defaultLibraryBackView_);
-    libraryIconView_->setGeometry(20, 22, 32, 32);
-    libraryTitleField_ = new QVLumoLabel(defaultLibraryBackView_);
-    libraryTitleField_->setFont(QVTesselDesign::tesselBoldFontWithSize(15));
-    libraryTitleField_->setTextColor(Qt::white);
-    projectTitleField_ = new QVLumoLabel(defaultLibraryBackView_);
-    projectTitleField_->setFont(QVTesselDesign::tesselFontWithSize(12));
-    projectTitleField_->setTextColor(QVTesselDesign::grey(170));
-    selectLibraryButton_ = new QVLumoRokImageButton(defaultLibraryBackView_);
-    selectLibraryButton_->setToolTip(Localization::localized("library.select.library"));
-
-    exportListModel_ = new QVExportListModel(this);
-    contentView_ = new QWidget(central);
-    contentView_->installEventFilter(this);
-    exportListView_ = new QVExportListView(contentView_);
-    exportListView_->setExportModel(exportListModel_);
-    exportTableView_ = exportListView_;
-
-    bottomBarView_ = new QWidget(central);
-    bottomBarView_->setAutoFillBackground(true);
-    QPalette bottomPalette = bottomBarView_->palette();
-    bottomPalette.setColor(QPalette::Window, QVTesselDesign::grey(38));
-    bottomBarView_->setPalette(bottomPalette);
-    checkUseDefaultLibraryButton_ =
-        makeCheckBox(Localization::localizedOr("defaultlibrary.use.default", "Use default library"),
-                     bottomBarView_);
-    // Unattended runs find the controls of the window by these names.
-    checkUseDefaultLibraryButton_->setObjectName(QStringLiteral("checkUseDefaultLibraryButton"));
-    fcpXMLOnlyCheckButton_ = makeCheckBox(
-        Localization::localizedOr("export.fcpxml.only", "FCPXML only"), bottomBarView_);
-    fcpXMLOnlyCheckButton_->setObjectName(QStringLiteral("fcpXMLOnlyCheckButton"));
-    storeToPopupButton_ = new QVLumoPopUpButton(bottomBarView_);
-    reloadButton_ = new QVLumoRokButton(bottomBarView_);
-
-    window->setAutoFillBackground(true);
-    QPalette windowPalette = window->palette();
-    windowPalette.setColor(QPalette::Window, QColor::fromRgbF(0.2f, 0.2f, 0.2f, 1.0f));
-    window->setPalette(windowPalette);
-
-    connect(checkUseDefaultLibraryButton_, &QCheckBox::clicked, this,
-            [this] { checkUseDefaultLibraryAction(); });
-    connect(fcpXMLOnlyCheckButton_, &QCheckBox::clicked, this,
-            [this] { exportFCPXMLOnlyAction(); });
-    connect(selectLibraryButton_, &QAbstractButton::clicked, this,
-            [this] { selectLibraryAction(); });
-    connect(reloadButton_, &QAbstractButton::clicked, this, [this] { reloadAction(); });
-    setUpExportTable();
-}
 
 void FCPXWindowController::awakeFromNib() {
     if (loaded_) return;
     loaded_ = true;
 
-    const QString title = QString::fromUtf8(kWindowTitle);
-    if (auto document = fcpXDocument()) document->setName(title);
-    window_->setWindowTitle(title);
-    if (auto* screen = QApplication::primaryScreen()) {
-        QRect frame = window_->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window_->move(frame.topLeft());
-    }
-
-    selectLibraryButton_->setImageWithDefault(QStringLiteral("btn.server.select.nor"),
-                                              QStringLiteral("btn.server.select.pre"),
-                                              QStringLiteral("btn.server.select.dim"));
-    reloadButton_->setImageWithDefault(QStringLiteral("layout.refresh.nor"),
-                                       QStringLiteral("layout.refresh.pre"),
-                                       QStringLiteral("layout.refresh.dim"));
-
+    if (auto document = fcpXDocument()) document->setName(QVMainWindowLayout::windowTitle());
     auto& preferences = QVPreferenceManager::sharedManager();
-    checkUseDefaultLibraryButton_->setChecked(preferences.useDefaultLibrary());
-    showUseDefaultLibraryView(preferences.useDefaultLibrary(), false);
-    fcpXMLOnlyCheckButton_->setChecked(preferences.exportFCPXMLOnly());
+    layout_->checkUseDefaultLibraryButton()->setChecked(preferences.useDefaultLibrary());
+    layout_->showUseDefaultLibraryView(preferences.useDefaultLibrary(), false);
+    layout_->fcpXMLOnlyCheckButton()->setChecked(preferences.exportFCPXMLOnly());
 
-    setupStoreToPopupButton();
+    storeTo_->setupStoreToPopupButton();
     if (preferences.storeTo() && !preferences.storeToPath().isNull())
-        if (QAction* item = storeToPathMenuItem()) storeToPopupButton_->selectItem(item);
+        if (QAction* item = storeTo_->storeToPathMenuItem())
+            layout_->storeToPopupButton()->selectItem(item);
     displayDefaultLibraryInfo();
 }
 
 QWidget* FCPXWindowController::window() const {
-    return window_.data();
+    return layout_->window();
 }
-
-void FCPXWindowController::showWindow() {
-    if (!window_) return;
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
-}
-
-bool FCPXWindowController::windowShouldClose() {
-    // Closing the window only hides the program; the list stays.
-    if (window_) window_->hide();
-    return false;
-}
-
-QRect FCPXWindowController::willPositionSheet(const QRect& rect) const {
-    return rect.translated(0, kSheetOffset);
-}
-
-bool FCPXWindowController::eventFilter(QObject* watched, QEvent* event) {
-    // The event type first: while the window is being destroyed it still
-    // sends events here (children removed), and reading the window pointer
-    // then would treat a half-destroyed object as a main window.
-    if (event->type() == QEvent::Close && watched == window_.data()) {
-        if (!windowShouldClose()) {
-            event->ignore();
-            return true;
-        }
-    }
-    if (event->type() == QEvent::Resize) {
-        if (watched == centralView_) layoutBars(topBarHeight_);
-        // The list follows its holder, also while the holder is animated.
-        if (watched == contentView_) exportListView_->setGeometry(contentView_->rect());
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-// ---- Layout ----
-
-void FCPXWindowController::layoutBars(int topBarHeight) {
-    if (!centralView_) return;
-    const int w = centralView_->width();
-    const int h = centralView_->height();
-    const int b = kBottomBarHeight;
-    topBarView_->setGeometry(0, 0, w, topBarHeight);
-    contentView_->setGeometry(0, topBarHeight, w, qMax(0, h - b - topBarHeight));
-    bottomBarView_->setGeometry(0, h - b, w, b);
-    layoutBarContents();
-}
-
-void FCPXWindowController::layoutBarContents() {
-    const int w = centralView_->width();
-    defaultLibraryBackView_->setGeometry(12, 40, qMax(0, w - 24), kTopBarHeight - 52);
-    const int detailsWidth = defaultLibraryBackView_->width();
-    libraryTitleField_->setGeometry(64, 20, qMax(0, detailsWidth - 130), 22);
-    projectTitleField_->setGeometry(64, 46, qMax(0, detailsWidth - 130), 18);
-    selectLibraryButton_->setGeometry(detailsWidth - 52, 29, 32, 22);
-    exportListView_->setGeometry(contentView_->rect());
-
-    const int y = (kBottomBarHeight - 24) / 2;
-    checkUseDefaultLibraryButton_->adjustSize();
-    fcpXMLOnlyCheckButton_->adjustSize();
-    checkUseDefaultLibraryButton_->move(
-        14, (kBottomBarHeight - checkUseDefaultLibraryButton_->height()) / 2);
-    fcpXMLOnlyCheckButton_->move(checkUseDefaultLibraryButton_->geometry().right() + 18,
-                                 (kBottomBarHeight - fcpXMLOnlyCheckButton_->height()) / 2);
-    reloadButton_->setGeometry(w - 36, y, 24, 24);
-    const int popupWidth = 200;
-    storeToPopupButton_->setGeometry(w - 44 - popupWidth, y, popupWidth, 24);
-}
-
-void FCPXWindowController::showUseDefaultLibraryView(bool show, bool animate) {
-    const int t = show ? kTopBarHeight : kTopBarHiddenHeight;
-    topBarHeight_ = t;
-    if (layoutAnimation_) {
-        layoutAnimation_->stop();
-        delete layoutAnimation_.data();
-    }
-    const int w = centralView_->width();
-    const int h = centralView_->height();
-    const QRect content(0, t, w, qMax(0, h - kBottomBarHeight - t));
-    const QRect top(0, 0, w, t);
-    const qreal alpha = show ? 1.0 : 0.0;
-    if (!animate) {
-        layoutBars(t);
-        defaultLibraryOpacity_->setOpacity(alpha);
-        return;
-    }
-    layoutBarContents();
-    auto* group = new QParallelAnimationGroup(this);
-    auto add = [group](QObject* target, const QByteArray& property, const QVariant& end) {
-        auto* animation = new QPropertyAnimation(target, property, group);
-        animation->setDuration(kAnimationMs);
-        animation->setEndValue(end);
-        group->addAnimation(animation);
-    };
-    add(contentView_, "geometry", content);
-    add(topBarView_, "geometry", top);
-    add(defaultLibraryOpacity_, "opacity", alpha);
-    layoutAnimation_ = group;
-    connect(group, &QAbstractAnimation::finished, this, [this] { layoutBarContents(); });
-    group->start(QAbstractAnimation::DeleteWhenStopped);
-}
-
-qreal FCPXWindowController::defaultLibraryBackAlpha() const {
-    return defaultLibraryOpacity_ ? defaultLibraryOpacity_->opacity() : 1.0;
-}
-
-bool FCPXWindowController::isLayoutAnimating() const {
-    return layoutAnimation_ && layoutAnimation_->state() == QAbstractAnimation::Running;
-}
-
-// ---- Bars ----
 
 void FCPXWindowController::checkUseDefaultLibraryAction() {
-    const bool show = checkUseDefaultLibraryButton_->isChecked();
-    showUseDefaultLibraryView(show, true);
+    const bool show = layout_->checkUseDefaultLibraryButton()->isChecked();
+    layout_->showUseDefaultLibraryView(show, true);
     QVPreferenceManager::sharedManager().setUseDefaultLibrary(show);
     // The default is read at launch only while the box is on: ticked later,
     // the next share needs it now.
@@ -295,64 +49,33 @@ void FCPXWindowController::checkUseDefaultLibraryAction() {
 }
 
 void FCPXWindowController::exportFCPXMLOnlyAction() {
-    QVPreferenceManager::sharedManager().setExportFCPXMLOnly(fcpXMLOnlyCheckButton_->isChecked());
-}
-
-void FCPXWindowController::reloadAction() {
-    processor_->reloadLibraries();
-}
-
-// ---- Default destination ----
-
-void FCPXWindowController::loadDefaultLibraryInfo() {
-    processor_->destination().load();
-}
-
-void FCPXWindowController::loadDefaultProjectInfo(const std::shared_ptr<QVLibrary>& library) {
-    processor_->destination().loadProject(library);
-}
-
-void FCPXWindowController::logDefaultDestination() {
-    processor_->destination().log();
-}
-
-void FCPXWindowController::setLibraryIcon(const QString& name, qreal alpha) {
-    libraryIconName_ = name;
-    libraryIconAlpha_ = alpha;
-    const QPixmap image =
-        QVImages::pixmap(name, QSizeF(32, 32), libraryIconView_->devicePixelRatioF());
-    QPixmap shown(image.size());
-    shown.setDevicePixelRatio(image.devicePixelRatio());
-    shown.fill(Qt::transparent);
-    {
-        QPainter painter(&shown);
-        painter.setOpacity(alpha);
-        painter.drawPixmap(0, 0, image);
-    }
-    libraryIconView_->setPixmap(shown);
+    QVPreferenceManager::sharedManager().setExportFCPXMLOnly(
+        layout_->fcpXMLOnlyCheckButton()->isChecked());
 }
 
 void FCPXWindowController::displayDefaultLibraryInfo() {
     auto& destination = processor_->destination();
     destination.refind();
     const auto library = destination.library();
+    QVLumoLabel* libraryTitle = layout_->libraryTitleField();
     if (!library) {
-        setLibraryIcon(QStringLiteral("menu.icon.library"), 1.0);
-        libraryTitleField_->setAlphaValue(1.0);
-        libraryTitleField_->setStringValue(Localization::localized("defaultlibrary.no.library"));
-        projectTitleField_->setStringValue(Localization::localized("defaultlibrary.no.project"));
+        layout_->setLibraryIcon(QStringLiteral("menu.icon.library"), 1.0);
+        libraryTitle->setAlphaValue(1.0);
+        libraryTitle->setStringValue(Localization::localized("defaultlibrary.no.library"));
+        layout_->projectTitleField()->setStringValue(
+            Localization::localized("defaultlibrary.no.project"));
         return;
     }
     const bool local = library->libraryType() == 0;
     // A local library also needs its service; the check is short and runs
     // only when the destination is shown again.
     const qreal alpha = destination.available() ? 1.0 : 0.5;
-    setLibraryIcon(
+    layout_->setLibraryIcon(
         local ? QStringLiteral("librarybar.local") : QStringLiteral("librarybar.network"), alpha);
-    libraryTitleField_->setStringValue(library->name());
-    libraryTitleField_->setAlphaValue(alpha);
+    libraryTitle->setStringValue(library->name());
+    libraryTitle->setAlphaValue(alpha);
     if (const auto project = destination.project())
-        projectTitleField_->setStringValue(project->pathString());
+        layout_->projectTitleField()->setStringValue(project->pathString());
 }
 
 QVSelectLibraryPanel* FCPXWindowController::selectLibraryPanel() const {
@@ -366,7 +89,7 @@ void FCPXWindowController::selectLibraryAction() {
     panel->setSelectedLibrary(defaultLibrary());
     panel->setSelectedProject(defaultProject());
     QPointer<FCPXWindowController> guard(this);
-    const bool shown = panel->beginSheet(window_, [guard, panel](qint64 returnCode) {
+    const bool shown = panel->beginSheet(window(), [guard, panel](qint64 returnCode) {
         panel->deleteLater();
         if (!guard || returnCode != 1) return;
         guard->defaultLibraryChosen(panel->selectedLibrary(), panel->selectedProject());
@@ -377,7 +100,42 @@ void FCPXWindowController::selectLibraryAction() {
     }
 }
 
-void FCPXWindowController::defaultLibraryChosen(const std::shared_ptr<QVLibrary>& library,
-                                                const std::shared_ptr<QVProject>& project) {
-    processor_->destination().choose(library, project);
+// ---- Table ----
+
+QVLumoTableView* FCPXWindowController::exportTableView() const {
+    return layout_->exportListView();
+}
+
+int FCPXWindowController::numberOfRowsInTableView() const {
+    return exportListModel() ? exportListModel()->rowCount() : 0;
+}
+
+void FCPXWindowController::tableViewViewForRow(QVExportCellView& cell, const ItemPtr& item,
+                                               int row) {
+    (void)row;
+    QVExportCellView::fillWithItem(cell, item);
+}
+
+void FCPXWindowController::updateCellView(QVExportCellView& cell, const ItemPtr& item) {
+    QVExportCellView::updateCellViewWithItem(cell, item);
+}
+
+void FCPXWindowController::reloadTable() {
+    exportListView()->reloadExportList();
+}
+
+void FCPXWindowController::selectRow(int row) {
+    exportListView()->selectRow(row, false);
+}
+
+void FCPXWindowController::updateCellView(const ItemPtr& item) {
+    QVExportListView* view = exportListView();
+    const int row = exportListModel()->rowOfItem(item);
+    if (row < 0) return;
+    exportListModel()->rowChanged(row);
+    // Only a row on screen has a cell; the others are filled when shown.
+    QVExportCellView* cell = view->cellViewForRow(row);
+    if (!cell) return;
+    updateCellView(*cell, item);
+    view->updateRow(row);
 }
