@@ -13,6 +13,7 @@
 #include "export/QVExportItem.h"
 #include "export/QVExportItemManager.h"
 #include "platform/Dispatch.h"
+#include "platform/QVLog.h"
 #include "upload/QVUploadManager.h"
 
 namespace {
@@ -192,9 +193,14 @@ void confirm(const Side& side, const ItemPtr& item, const QString& assetID,
         item, ((*item).*side.path)(), assetID,
         [side, item, updateBlock, completion](bool success, const QVErrorOpt&) {
             answering(item);
-            item->advanceStatus(side.file, QVExportStatusUploading,
-                                success ? QVExportStatusCompleted : QVExportStatusUpdateFailed);
+            const bool registered =
+                item->advanceStatus(side.file, QVExportStatusUploading,
+                                    success ? QVExportStatusCompleted : QVExportStatusUpdateFailed);
             call(updateBlock, item);
+            if (registered && success)
+                QVLog::log(
+                    QStringLiteral("Registered %1: %2")
+                        .arg(QLatin1String(side.xml ? "description" : "movie"), item->name()));
             call(completion, item);
             answered(item, {});
         });
