@@ -382,7 +382,9 @@ int main(int argc, char** argv) {
         const QByteArray movieShown = "Registered movie: " + name.toUtf8() + '\n';
         const QByteArray xmlShown = "Registered description: " + name.toUtf8() + '\n';
         size_t seen = 0;
-        for (bool onDisk = false; !onDisk || share.shown == 0;) {
+        // An agent built before that log line is timed on disk only.
+        for (bool onDisk = false;
+             !onDisk || (share.shown == 0 && agentLogTail.contains("Registered "));) {
             if (share.shown == 0 && agentLogTail.contains(movieShown) &&
                 agentLogTail.contains(xmlShown))
                 share.shown = nowUs();
@@ -447,7 +449,8 @@ int main(int argc, char** argv) {
             if (l->request.receivedUs <= t.shown) shownPhase.push_back(l);
         make.add(t.makeSent, t.makeReplied, makePhase,
                  saves.savesBetween(t.makeSent, t.makeReplied));
-        shown.add(t.openSent, t.shown, shownPhase, saves.savesBetween(t.openSent, t.shown));
+        if (t.shown > 0)
+            shown.add(t.openSent, t.shown, shownPhase, saves.savesBetween(t.openSent, t.shown));
         finish.add(t.openSent, t.done, openPhase, saves.savesBetween(t.openSent, t.done));
         timeline.add(n, t.openSent, t.done, openPhase, saves.savesBetween(t.openSent, t.done));
         lastMake = makePhase;
@@ -496,7 +499,7 @@ int main(int argc, char** argv) {
     std::vector<double> makeMs, shownMs, finishMs, floor2Ms;
     for (const ShareTimes& t : times) {
         makeMs.push_back(ms(t.makeReplied - t.makeSent));
-        shownMs.push_back(ms(t.shown - t.openSent));
+        if (t.shown > 0) shownMs.push_back(ms(t.shown - t.openSent));
         finishMs.push_back(ms(t.done - t.openSent));
     }
     for (size_t n = 0; n < floorMs.size(); ++n) floor2Ms.push_back(floorMs[n] + saveMs[n]);
