@@ -242,7 +242,7 @@ void QVExportItem::appendXml(QByteArray& out, int depth) const {
         PropertyList::appendXmlValue(out, v, inner);
         if (out.size() == afterKey) out.truncate(before);
     };
-    if (depth > 0) out.append(qsizetype(depth), '\t');
+    for (int i = 0; i < depth; ++i) out.append('\t');
     out.append("<dict>\n");
     text(kAssetID, assetID);
     value(kExportStatus, exportStatus);
@@ -269,7 +269,7 @@ void QVExportItem::appendXml(QByteArray& out, int depth) const {
     text(kProjectName, projectName);
     text(kStoreToPath, storeToPath);
     text(kThumbnail, thumbnailPath);
-    if (depth > 0) out.append(qsizetype(depth), '\t');
+    for (int i = 0; i < depth; ++i) out.append('\t');
     out.append("</dict>\n");
 }
 

@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -342,7 +343,10 @@ bool QVExportItemManager::writeUpTo(quint64 generation) {
     writing_ = true;
     const auto hook = hook_;
     lock.unlock();
+    QElapsedTimer took;
+    took.start();
     const WriteResult result = writeSnapshot(hook);
+    if (result.attempted) lastWriteUs_.store(took.nsecsElapsed() / 1000);
     lock.lock();
     writing_ = false;
     if (result.attempted) {
@@ -363,9 +367,35 @@ bool QVExportItemManager::saveUpTo(quint64 generation) {
 
 quint64 QVExportItemManager::requestSave() {
     const quint64 generation = requested_.fetch_add(1) + 1;
+    startBackgroundSave();
+    return generation;
+}
+
+void QVExportItemManager::holdBackgroundSaves() {
+    std::lock_guard lock(holdMutex_);
+    ++holds_;
+}
+
+void QVExportItemManager::releaseBackgroundSaves() {
+    {
+        std::lock_guard lock(holdMutex_);
+        if (holds_ == 0 || --holds_ > 0 || !heldRequest_) return;
+        heldRequest_ = false;
+    }
+    startBackgroundSave();
+}
+
+void QVExportItemManager::startBackgroundSave() {
+    {
+        std::lock_guard lock(holdMutex_);
+        if (holds_ > 0) {
+            heldRequest_ = true;
+            return;
+        }
+    }
     // One background save waits at a time; requests made before it takes
     // its snapshot ride along with it.
-    if (asyncPending_.exchange(true)) return generation;
+    if (asyncPending_.exchange(true)) return;
     {
         std::lock_guard lock(tracker().mutex);
         asyncRunning_.fetch_add(1);
@@ -377,7 +407,6 @@ quint64 QVExportItemManager::requestSave() {
         asyncRunning_.fetch_sub(1);
         tracker().idle.notify_all();
     });
-    return generation;
 }
 
 bool QVExportItemManager::flush() {

@@ -81,6 +81,16 @@ class QVExportItemManager {
     // quit, takes it along. For states that a later change of the same
     // work always follows with a save.
     void noteChange() { requested_.fetch_add(1); }
+    // While a hold lives, the background saves asked for wait: the last
+    // release starts one write for all of them. For a caller that knows
+    // more changes are about to come and would rather they shared a write;
+    // it must release soon, whatever happens. save(), saveUpTo() and
+    // flush() never wait for a hold. Any thread.
+    void holdBackgroundSaves();
+    void releaseBackgroundSaves();
+    // How long the last write took, serialising included (0: none yet):
+    // about what a change that misses a write waits for the next one.
+    qint64 lastWriteMicroseconds() const { return lastWriteUs_.load(); }
     // Writes any state not yet on disk and waits for it (quit, tests).
     bool flush();
 
@@ -165,4 +175,10 @@ class QVExportItemManager {
     std::atomic<quint64> writeCount_{0};
     std::atomic<bool> asyncPending_{false};
     std::atomic<int> asyncRunning_{0};
+    std::atomic<qint64> lastWriteUs_{0};
+    // Guards holds_ and heldRequest_.
+    std::mutex holdMutex_;
+    int holds_ = 0;
+    bool heldRequest_ = false;  // a background save waits for the last release
+    void startBackgroundSave();
 };

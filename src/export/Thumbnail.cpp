@@ -132,7 +132,7 @@ void thumbnailWithPath(const QString& path, Completion completion) {
         if (!called->exchange(true) && completion) completion(image);
     };
     try {
-        Dispatch::global([path, finish]() {
+        Dispatch::background([path, finish]() {
             QImage image;
             try {
                 image = thumbnailImageWithPath(path);

@@ -16,9 +16,11 @@ inline constexpr int kEdgeLength = 300;
 
 using Completion = std::function<void(const QImage& image)>;
 
-// Returns at once; the thumbnail is made on the background pool and the
-// completion is called there exactly once, with a null image when the file
-// is missing or holds no usable picture.
+// Returns at once; the thumbnail is made on the low-priority background
+// pool (Dispatch::background: decoding a frame must not slow down the
+// registration of the very file) and the completion is called there exactly
+// once, with a null image when the file is missing or holds no usable
+// picture.
 void thumbnailWithPath(const QString& path, Completion completion);
 
 // Writes the image as a JPEG (default quality), replacing the file

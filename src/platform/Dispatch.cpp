@@ -94,6 +94,7 @@ struct DispatchState {
     // Declared last so it is destroyed first, while running tasks may still
     // use the members above.
     WorkerPool pool{std::max(4, 2 * QThread::idealThreadCount())};
+    WorkerPool backgroundPool{std::max(1, QThread::idealThreadCount()), 30000, 10, "Dispatch.bg"};
 
     ~DispatchState() {
         // Sees the timer thread made by whichever thread started it (the
@@ -241,6 +242,11 @@ void Dispatch::global(std::function<void()> fn) {
     state().pool.start(std::move(fn));
 }
 
+void Dispatch::background(std::function<void()> fn) {
+    if (!fn) return;
+    state().backgroundPool.start(std::move(fn));
+}
+
 void Dispatch::after(int ms, std::function<void()> fn, Queue queue) {
     if (!fn) return;
     auto& s = state();
@@ -293,7 +299,18 @@ bool Dispatch::isMainThread() {
 }
 
 void Dispatch::waitForGlobal(int timeoutMs) {
-    state().pool.waitForDone(timeoutMs);
+    // Background work may queue global work and the other way round.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    auto left = [&] {
+        if (timeoutMs < 0) return -1;
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return int(std::max<qint64>(0, ms.count()));
+    };
+    auto& s = state();
+    do {
+        if (!s.pool.waitForDone(left()) || !s.backgroundPool.waitForDone(left())) return;
+    } while (!s.pool.waitForDone(0));
 }
 
 int Dispatch::globalThreadLimit() {

@@ -21,6 +21,10 @@ class Dispatch {
     static void main(std::function<void()> fn);
     // Runs fn on the bounded background pool.
     static void global(std::function<void()> fn);
+    // Runs fn on a pool of its own at a lower CPU priority (nice 10): work
+    // nobody waits for, such as thumbnails, which on a machine with few
+    // cores would otherwise take a core from the work a user waits on.
+    static void background(std::function<void()> fn);
     // Runs fn after ms milliseconds on the given queue. A single timer thread
     // drives every pending delay.
     static void after(int ms, std::function<void()> fn, Queue queue = Queue::Main);
@@ -40,8 +44,8 @@ class Dispatch {
     static void once(std::once_flag& flag, const std::function<void()>& fn) {
         std::call_once(flag, fn);
     }
-    // Blocks until every task queued on the global pool so far has finished
-    // (tests and orderly shutdown).
+    // Blocks until every task queued on the global and background pools so
+    // far has finished (tests and orderly shutdown).
     static void waitForGlobal(int timeoutMs = -1);
     // Upper bound of background threads.
     static int globalThreadLimit();

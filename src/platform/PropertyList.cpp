@@ -2,6 +2,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -231,11 +232,9 @@ bool convert(plist_t node, QVariant& out, int depth, QString* error) {
 // characters escaped, a carriage return kept as a character reference (XML
 // readers turn a literal one into a line feed), the control characters XML
 // 1.0 cannot carry dropped, and a lone surrogate replaced by U+FFFD.
-void appendEscaped(QByteArray& out, QStringView text) {
-    const qsizetype start = out.size();
-    // At most five bytes per UTF-16 unit ("&amp;", "&#13;").
-    out.resize(start + text.size() * 5);
-    char* p = out.data() + start;
+// Writes at p, which has room for five bytes per UTF-16 unit ("&amp;",
+// "&#13;"); answers the end of what it wrote.
+char* escapeInto(char* p, QStringView text) {
     const char16_t* s = text.utf16();
     const char16_t* end = s + text.size();
     auto put = [&p](const char* literal, int n) {
@@ -284,7 +283,7 @@ void appendEscaped(QByteArray& out, QStringView text) {
             *p++ = char(0x80 | (c & 0x3F));
         }
     }
-    out.resize(p - out.constData());
+    return p;
 }
 
 void appendDigits(char*& p, qint64 value, int width) {
@@ -329,8 +328,12 @@ QByteArray dateText(const QDateTime& date) {
     return text;
 }
 
+// From a run of tabs rather than append(count, '\t'), which Qt implements
+// as a general insert: indentation is called for every line of a long list.
 void indent(QByteArray& out, int depth) {
-    if (depth > 0) out.append(qsizetype(depth), '\t');
+    static constexpr char kTabs[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+    constexpr int kRun = int(sizeof kTabs) - 1;
+    for (; depth > 0; depth -= kRun) out.append(kTabs, std::min(depth, kRun));
 }
 
 void appendElement(QByteArray& out, int depth, const char* tag, const QByteArray& text) {
@@ -338,11 +341,27 @@ void appendElement(QByteArray& out, int depth, const char* tag, const QByteArray
     out.append('<').append(tag).append('>').append(text).append("</").append(tag).append(">\n");
 }
 
+// One resize for the whole element: every QByteArray::append of a C string
+// is a general insert in Qt 6.4, and a long list has a dozen elements per
+// item.
 void appendTextElement(QByteArray& out, int depth, const char* tag, QStringView text) {
-    indent(out, depth);
-    out.append('<').append(tag).append('>');
-    appendEscaped(out, text);
-    out.append("</").append(tag).append(">\n");
+    const size_t tagLength = std::strlen(tag);
+    const qsizetype start = out.size();
+    out.resize(start + std::max(depth, 0) + 2 * qsizetype(tagLength) + 6 + text.size() * 5);
+    char* p = out.data() + start;
+    for (int i = 0; i < depth; ++i) *p++ = '\t';
+    *p++ = '<';
+    std::memcpy(p, tag, tagLength);
+    p += tagLength;
+    *p++ = '>';
+    p = escapeInto(p, text);
+    *p++ = '<';
+    *p++ = '/';
+    std::memcpy(p, tag, tagLength);
+    p += tagLength;
+    *p++ = '>';
+    *p++ = '\n';
+    out.resize(p - out.constData());
 }
 
 QByteArray realText(double value) {

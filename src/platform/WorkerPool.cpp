@@ -1,7 +1,10 @@
 #include "platform/WorkerPool.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <thread>
@@ -32,8 +35,11 @@ bool waitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, 
 
 }  // namespace
 
-WorkerPool::WorkerPool(int maxThreads, int idleExpiryMs)
-    : maxThreads_(maxThreads < 1 ? 1 : maxThreads), idleExpiryMs_(idleExpiryMs) {}
+WorkerPool::WorkerPool(int maxThreads, int idleExpiryMs, int niceness, const char* threadName)
+    : maxThreads_(maxThreads < 1 ? 1 : maxThreads),
+      idleExpiryMs_(idleExpiryMs),
+      niceness_(niceness),
+      threadName_(threadName) {}
 
 WorkerPool::~WorkerPool() {
     std::unique_lock lock(mutex_);
@@ -70,7 +76,15 @@ int WorkerPool::threadCount() const {
 }
 
 void WorkerPool::run() {
-    pthread_setname_np(pthread_self(), "Dispatch.global");
+    pthread_setname_np(pthread_self(), threadName_);
+    // On Linux the nice value belongs to the thread; it starts from its
+    // creator's.
+    if (niceness_ > 0) {
+        const id_t self = id_t(::gettid());
+        errno = 0;
+        const int base = ::getpriority(PRIO_PROCESS, self);
+        if (errno == 0) ::setpriority(PRIO_PROCESS, self, std::min(19, base + niceness_));
+    }
     std::unique_lock lock(mutex_);
     while (true) {
         while (queue_.empty() && !stopping_) {

@@ -10,7 +10,11 @@
 // standard library only, so thread checkers see every hand-over.
 class WorkerPool {
   public:
-    explicit WorkerPool(int maxThreads, int idleExpiryMs = 30000);
+    // Threads run niceness steps below their creator's CPU priority (nice
+    // value up by that much, at most 19), for their whole life: an
+    // ordinary user cannot raise a priority again.
+    explicit WorkerPool(int maxThreads, int idleExpiryMs = 30000, int niceness = 0,
+                        const char* threadName = "Dispatch.global");
     // Runs what is queued, then lets every thread end.
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
@@ -27,6 +31,8 @@ class WorkerPool {
 
     const int maxThreads_;
     const int idleExpiryMs_;
+    const int niceness_;
+    const char* const threadName_;
     mutable std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable done_;

@@ -1,14 +1,19 @@
 #include "upload/QVTesselAdapter.h"
 
+#include <algorithm>
+#include <atomic>
+#include <map>
 #include <mutex>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include <QFileInfo>
 
 #include "export/QVExportItem.h"
 #include "export/QVExportItemManager.h"
 #include "platform/Dispatch.h"
+#include "platform/QVLog.h"
 #include "upload/QVUploadManager.h"
 
 namespace {
@@ -71,18 +76,6 @@ bool claim(const Side& side, const ItemPtr& item, qint64 asked) {
     return false;
 }
 
-void confirm(const Side& side, const ItemPtr& item, const QString& assetID,
-             const ItemBlock& updateBlock, const ItemBlock& completion) {
-    QVUploadManager::sharedManager().uploadCompleteWithExportItem(
-        item, ((*item).*side.path)(), assetID,
-        [side, item, updateBlock, completion](bool success, const QVErrorOpt&) {
-            item->advanceStatus(side.file, QVExportStatusUploading,
-                                success ? QVExportStatusCompleted : QVExportStatusUpdateFailed);
-            call(updateBlock, item);
-            call(completion, item);
-        });
-}
-
 // The files being registered now. A second run for the same file (the
 // editor's announcement beside a launch's resumption) ends at once instead
 // of making a second asset; runs hold their item, so an address is not
@@ -98,6 +91,119 @@ bool enter(const Side& side, const ItemPtr& item) {
 void leave(const Side& side, const ItemPtr& item) {
     std::lock_guard lock(gRunningMutex);
     gRunning.erase({item.get(), side.file});
+}
+
+// Both files of a share are registered side by side, and the answers to
+// their requests come a few milliseconds apart (the service commits one at
+// a time), while a write of a long list takes longer than that. Written at
+// once, the first answer's state makes the second wait for that write and
+// then for its own, and a new asset ID's confirmation leaves only after a
+// write holding it. So when one file of an item is answered while the
+// other still has a request at the service, the list's background saves
+// are held and the confirmation waits with them, for about as long as a
+// write takes (beyond that, waiting costs more than it saves): the other
+// answer, or the time limit, lets both go on one write.
+struct Pair {
+    int atService = 0;  // requests of the item's files sent and not answered
+    quint64 hold = 0;   // the hold on the list's saves under way (0: none)
+    std::vector<std::function<void()>> parked;  // confirmations waiting for their IDs' write
+};
+
+// Under gRunningMutex. Keyed by address: every entry has a run, a parked
+// confirmation or a timer holding its item.
+std::map<const QVExportItem*, Pair> gPairs;
+quint64 gLastHold = 0;
+std::atomic<int> gPairWaitMs{-1};
+
+int holdMilliseconds() {
+    if (const int fixed = gPairWaitMs.load(); fixed >= 0) return fixed;
+    const qint64 write = QVExportItemManager::sharedManager().lastWriteMicroseconds();
+    if (write <= 0) return 20;  // no write measured yet
+    return int(std::clamp<qint64>(write / 1000 + 1, 2, 100));
+}
+
+void sent(const ItemPtr& item) {
+    std::lock_guard lock(gRunningMutex);
+    ++gPairs[item.get()].atService;
+}
+
+void letGo(const ItemPtr& item, quint64 hold);
+
+// An answer arrived for one of the item's files, before its blocks run:
+// when the other file is still at the service, the saves they would ask
+// for wait for its answer.
+void answering(const ItemPtr& item) {
+    quint64 hold = 0;
+    {
+        std::lock_guard lock(gRunningMutex);
+        Pair& pair = gPairs[item.get()];
+        if (--pair.atService <= 0 || pair.hold != 0) return;
+        hold = pair.hold = ++gLastHold;
+    }
+    QVExportItemManager::sharedManager().holdBackgroundSaves();
+    Dispatch::after(
+        holdMilliseconds(), [item, hold] { letGo(item, hold); }, Dispatch::Queue::Global);
+}
+
+// After the answer's blocks: a confirmation waits for the other file while
+// the hold stands, and goes with a write of its ID otherwise.
+void answered(const ItemPtr& item, std::function<void()> confirmation) {
+    {
+        std::lock_guard lock(gRunningMutex);
+        Pair& pair = gPairs[item.get()];
+        if (confirmation) pair.parked.push_back(std::move(confirmation));
+        if (pair.atService > 0 && pair.hold != 0) return;
+    }
+    letGo(item, 0);
+}
+
+// Ends the item's hold (only `hold` when not 0: a time limit must not end
+// a later hold) and sends the parked confirmations once a write holding
+// their asset IDs has landed: an agent that dies after confirming must
+// find the ID at its next launch, or it registers the file twice.
+void letGo(const ItemPtr& item, quint64 hold) {
+    std::vector<std::function<void()>> parked;
+    bool held = false;
+    {
+        std::lock_guard lock(gRunningMutex);
+        const auto found = gPairs.find(item.get());
+        if (found == gPairs.end() || (hold != 0 && found->second.hold != hold)) return;
+        Pair& pair = found->second;
+        held = pair.hold != 0;
+        pair.hold = 0;
+        parked.swap(pair.parked);
+        pair.atService += int(parked.size());
+        if (pair.atService <= 0) gPairs.erase(found);
+    }
+    auto& list = QVExportItemManager::sharedManager();
+    // Asked for while the hold stands, so the write its release starts
+    // covers it.
+    const quint64 generation = parked.empty() ? 0 : list.requestSave();
+    if (held) list.releaseBackgroundSaves();
+    if (parked.empty()) return;
+    Dispatch::global([generation, parked = std::move(parked)] {
+        QVExportItemManager::sharedManager().saveUpTo(generation);
+        for (const auto& confirmation : parked) confirmation();
+    });
+}
+
+void confirm(const Side& side, const ItemPtr& item, const QString& assetID,
+             const ItemBlock& updateBlock, const ItemBlock& completion) {
+    QVUploadManager::sharedManager().uploadCompleteWithExportItem(
+        item, ((*item).*side.path)(), assetID,
+        [side, item, updateBlock, completion](bool success, const QVErrorOpt&) {
+            answering(item);
+            const bool registered =
+                item->advanceStatus(side.file, QVExportStatusUploading,
+                                    success ? QVExportStatusCompleted : QVExportStatusUpdateFailed);
+            call(updateBlock, item);
+            if (registered && success)
+                QVLog::log(
+                    QStringLiteral("Registered %1: %2")
+                        .arg(QLatin1String(side.xml ? "description" : "movie"), item->name()));
+            call(completion, item);
+            answered(item, {});
+        });
 }
 
 // `asked` is the status the item had when its registration was asked for.
@@ -120,6 +226,7 @@ void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& u
             return;
         }
         call(updateBlock, item);
+        sent(item);
         confirm(side, item, assetID, updateBlock, completion);
         return;
     }
@@ -136,14 +243,17 @@ void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& u
         return;
     }
     call(updateBlock, item);
+    sent(item);
     QVUploadManager::sharedManager().createAssetWithLibrary(
         item->library(), item->project(), path, metas,
         [side, item, updateBlock, completion](bool success, const QString& assetID,
                                               const QVErrorOpt&) {
+            answering(item);
             if (!success) {
                 item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusCreateFailed);
                 call(updateBlock, item);
                 call(completion, item);
+                answered(item, {});
                 return;
             }
             item->setAssetID(assetID);
@@ -157,15 +267,7 @@ void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& u
                 item->advanceStatus(side.file, QVExportStatusCreating, QVExportStatusUploading);
                 call(updateBlock, item);
             }
-            // The confirmation leaves once the new asset ID is on disk: an
-            // agent that dies after confirming must find the ID at its next
-            // launch, or it registers the file twice. The wait is for any
-            // write that holds the ID, so the other file of the share,
-            // answered meanwhile, rides on the same write.
-            auto& list = QVExportItemManager::sharedManager();
-            const quint64 generation = list.requestSave();
-            Dispatch::global([side, item, assetID, updateBlock, completion, generation] {
-                QVExportItemManager::sharedManager().saveUpTo(generation);
+            answered(item, [side, item, assetID, updateBlock, completion] {
                 confirm(side, item, assetID, updateBlock, completion);
             });
         });
@@ -188,4 +290,8 @@ void QVTesselAdapter::updateWithExportItem(const std::shared_ptr<QVExportItem>& 
 void QVTesselAdapter::updateFCPXMLWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                                  ItemBlock updateBlock, ItemBlock completion) {
     start(kFcpXML, item, std::move(updateBlock), std::move(completion));
+}
+
+void QVTesselAdapter::setPairWaitMilliseconds(int ms) {
+    gPairWaitMs.store(ms);
 }

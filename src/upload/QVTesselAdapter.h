@@ -17,7 +17,10 @@ class QVExportItem;
 // adapter saves the list itself only where a crash would otherwise repeat
 // work at the service: a new asset ID is on disk before its upload is
 // confirmed. Every other status may reach the disk later (a background
-// save), as a launch derives the work left from what was stored.
+// save), as a launch derives the work left from what was stored. The two
+// files of one item share their writes: an answer for one while the other
+// still waits for the service holds the list's background saves (and a new
+// ID's confirmation) for about as long as a write takes.
 //
 // A run moves the status from the value it had when the run was asked for;
 // when something else moved it in between (a cancel), or another run for
@@ -35,6 +38,10 @@ class QVTesselAdapter {
     // completion, when the file does not exist.
     static void updateFCPXMLWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                            ItemBlock updateBlock, ItemBlock completion);
+
+    // Tests: how long an answer waits for the other file's (milliseconds);
+    // negative restores the default, about the time of the last write.
+    static void setPairWaitMilliseconds(int ms);
 
   private:
     QVTesselAdapter() = delete;

@@ -162,6 +162,38 @@ TEST_F(ExportListSavingTest, BackgroundSaveNeverDropsTheLastChange) {
     EXPECT_EQ(manager.writeCount(), writes);
 }
 
+// Background saves asked for under holds wait for the last release, then
+// land as one write; a caller that needs its state on disk never waits for
+// a hold.
+TEST_F(ExportListSavingTest, HeldBackgroundSavesLandAsOneWriteAtTheLastRelease) {
+    QVExportItemManager manager(folder);
+    auto item = fx.insideItem("A");
+    manager.setExportItems({item});
+    manager.holdBackgroundSaves();
+    manager.holdBackgroundSaves();
+    item->setExportStatus(QVExportStatusUploading);
+    manager.requestSave();
+    Dispatch::waitForGlobal();
+    EXPECT_EQ(manager.writeCount(), 0u);
+
+    item->setAssetID("needed now");
+    ASSERT_TRUE(manager.saveUpTo(manager.requestSave()));
+    EXPECT_EQ(manager.writeCount(), 1u);
+
+    item->setExportStatus(QVExportStatusCompleted);
+    manager.requestSave();
+    manager.releaseBackgroundSaves();
+    Dispatch::waitForGlobal();
+    EXPECT_EQ(manager.writeCount(), 1u) << "one hold still stands";
+    manager.releaseBackgroundSaves();
+    Dispatch::waitForGlobal();
+    EXPECT_EQ(manager.writeCount(), 2u);
+    EXPECT_EQ(manager.writtenGeneration(), manager.requestedGeneration());
+    EXPECT_EQ(fileEntries().value(0).toMap().value("exportstatus").toLongLong(),
+              QVExportStatusCompleted);
+    EXPECT_GT(manager.lastWriteMicroseconds(), 0);
+}
+
 TEST_F(ExportListSavingTest, EightThreadsSaveWhileTheMainThreadAddsAndDeletes) {
     QVExportItemManager manager(folder);
     QVExportItemList initial;

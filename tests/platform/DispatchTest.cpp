@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -200,4 +204,21 @@ TEST(DispatchTest, WorkQueuedBeforeTheApplicationRunsInItsEventLoop) {
     child.start();
     ASSERT_TRUE(child.waitForFinished(60000));
     EXPECT_EQ(child.readAllStandardOutput(), "sync constructed queued ");
+}
+
+// Background work runs off the main thread at a lower priority than the
+// global pool's, and the wait for background work covers it.
+TEST(DispatchTest, BackgroundRunsAtALowerPriorityAndIsWaitedFor) {
+    std::atomic<int> globalNice{-100}, backgroundNice{-100};
+    std::atomic<bool> onMain{false};
+    Dispatch::global([&] { globalNice = ::getpriority(PRIO_PROCESS, id_t(::gettid())); });
+    Dispatch::background([&] {
+        onMain = Dispatch::isMainThread();
+        QThread::msleep(20);
+        backgroundNice = ::getpriority(PRIO_PROCESS, id_t(::gettid()));
+    });
+    Dispatch::waitForGlobal();
+    ASSERT_NE(backgroundNice.load(), -100) << "waitForGlobal returned before the background task";
+    EXPECT_FALSE(onMain);
+    EXPECT_GE(backgroundNice.load(), std::min(19, globalNice.load() + 10));
 }

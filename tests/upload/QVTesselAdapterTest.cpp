@@ -1,17 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <mutex>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include "UploadFixtures.h"
 #include "export/QVExportItem.h"
+#include "export/QVExportItemManager.h"
 #include "export/QVUploadLocation.h"
 #include "library/QVLibrary.h"
 #include "library/QVProject.h"
 #include "platform/Dispatch.h"
+#include "platform/PropertyList.h"
 #include "upload/QVTesselAdapter.h"
 #include "upload/QVUploadManager.h"
 
@@ -248,4 +254,62 @@ TEST_F(AdapterTest, AnnouncementOvertakenByTheDetectorStillRegisters) {
     ASSERT_TRUE(movie.wait());
     ASSERT_TRUE(UploadFixtures::waitFor([&] { return item->exportStatus() == 2; }));
     EXPECT_EQ(fx.service.requests("create").count, 1);
+}
+
+// The two files of a share are answered apart; their new asset IDs go to
+// disk in one write before either confirmation leaves, and an answer that
+// is slow to come holds the other file back only for a while.
+TEST_F(AdapterTest, BothFilesOfAShareConfirmAfterOneWriteOfTheirIDs) {
+    auto& list = QVExportItemManager::sharedManager();
+    auto shared = fx.insideItem("Clip 9", "p1");
+    auto alone = fx.insideItem("Clip 10", "p1");
+    for (const auto& item : {shared, alone}) {
+        ASSERT_TRUE(UploadFixtures::touch(item->originalPath()));
+        ASSERT_TRUE(UploadFixtures::touch(item->fcpXMLPath()));
+    }
+    // The shared list writes where the first test's home was; leave no
+    // folder behind there.
+    const bool folderExisted = QFileInfo::exists(list.folder());
+    list.setExportItems({shared, alone});
+    auto register_ = [](const std::shared_ptr<QVExportItem>& item) {
+        auto movie = std::make_shared<Recorder>(), xml = std::make_shared<Recorder>();
+        QVTesselAdapter::updateWithExportItem(item, movie->update(false), movie->done());
+        QVTesselAdapter::updateFCPXMLWithExportItem(item, xml->update(true), xml->done());
+        return movie->wait() && xml->wait() && item->exportStatus() == QVExportStatusCompleted &&
+               item->fcpXMLStatus() == QVExportStatusCompleted;
+    };
+    auto lastAnswer = [this](const char* endpoint) {
+        qint64 last = 0;
+        for (const auto& r : fx.service.requests(endpoint).list)
+            last = std::max(last, r.answeredUs);
+        return last;
+    };
+    auto firstArrival = [this](const char* endpoint) {
+        qint64 first = std::numeric_limits<qint64>::max();
+        for (const auto& r : fx.service.requests(endpoint).list)
+            first = std::min(first, r.receivedUs);
+        return first;
+    };
+
+    // One creation answered 300 ms after the other: one write for both IDs.
+    QVTesselAdapter::setPairWaitMilliseconds(60000);
+    ASSERT_TRUE(fx.service.setFault("create", "delay", "300", 1));
+    const quint64 writes = list.writeCount();
+    ASSERT_TRUE(register_(shared));
+    EXPECT_EQ(list.writeCount() - writes, 1u);
+    EXPECT_GE(firstArrival("upload"), lastAnswer("create"));
+    const QVariantList stored = PropertyList::readFile(list.listFilePath())->toList();
+    ASSERT_EQ(stored.size(), 2);
+    EXPECT_EQ(stored[0].toMap().value("movieassetid").toString(), shared->movieAssetID());
+    EXPECT_EQ(stored[0].toMap().value("fcpxmlassetid").toString(), shared->fcpXMLAssetID());
+
+    // Beyond the wait, the first file goes on alone.
+    QVTesselAdapter::setPairWaitMilliseconds(50);
+    fx.service.clearRequests();
+    ASSERT_TRUE(fx.service.setFault("create", "delay", "3000", 1));
+    ASSERT_TRUE(register_(alone));
+    EXPECT_LT(firstArrival("upload"), lastAnswer("create"));
+    QVTesselAdapter::setPairWaitMilliseconds(-1);
+    list.setExportItems({});
+    if (!folderExisted) QDir(list.folder()).removeRecursively();
 }
