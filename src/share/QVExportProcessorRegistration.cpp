@@ -132,7 +132,10 @@ void QVExportProcessor::makeThumbnailForItem(const ItemPtr& item, const Rows& ro
         if (!Thumbnail::saveJPEGWithPath(image, path) && logging)
             QVLog::log(QStringLiteral("Can't write thumbnail file. : %1").arg(path));
         item->setThumbnailPath(path);
-        QVExportItemManager::sharedManager().save();
+        // Thumbnails are made at a low priority: a write of their own here
+        // could hold up the asset-ID write a registration waits for. A path
+        // lost with the agent only means a new picture at the next resume.
+        QVExportItemManager::sharedManager().requestSave();
         refreshRow(rows, item);
     });
 }
