@@ -19,7 +19,7 @@
 #include "ui/kit/QVLumoTableViewDelegate.h"
 #include "ui/kit/QVLumoWindow.h"
 
-TEST(QVStringFormat, FillsPlaceholdersInOrderAndByPosition) {
+TEST(LocalizationFormat, FillsPlaceholdersInOrderAndByPosition) {
     EXPECT_EQ(Localization::format("Version %@ (%@)", {"1.0.0", "42"}), "Version 1.0.0 (42)");
     EXPECT_EQ(Localization::format("%2$@ then %1$@", {"a", "b"}), "b then a");
     EXPECT_EQ(Localization::format("%d%% of %ld", {"50", "7"}), "50% of 7");
