@@ -340,10 +340,7 @@ void QVExportProcessor::retryExportForUpdating(const ItemPtr& item) {
 }
 
 void QVExportProcessor::retryFCPXMLExportForCreating(const ItemPtr& item) {
-    if (!item) return;
-    refreshProjectOfItem(item);
-    const auto block = refreshAndSaveBlock(weakSelf(), item);
-    QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
+    importFCPXMLForExportItem(item);
 }
 
 void QVExportProcessor::retryFCPXMLExportForUpdating(const ItemPtr& item) {

@@ -5,8 +5,6 @@
 
 #include "FCPX/FCPXDocument.h"
 #include "export/QVExportItem.h"
-#include "export/QVExportItemManager.h"
-#include "platform/Dispatch.h"
 #include "ui/QVAlertBox.h"
 #include "ui/QVExportListView.h"
 #include "ui/QVTesselImportPanel.h"
@@ -86,11 +84,8 @@ void FCPXWindowController::createFCPXAssetWithName(
 }
 
 void FCPXWindowController::updateCellWithItem(const ItemPtr& item) {
-    if (!item || QVExportItemManager::sharedManager().indexOfItem(item) < 0) return;
-    QPointer<FCPXWindowController> guard(this);
-    Dispatch::main([guard, item] {
-        if (guard) guard->updateCellView(item);
-    });
+    // The row follows the pipeline's itemChanged, on the main queue.
+    QVExportProcessor::refreshRow(processor_, item);
 }
 
 // ---- What the pipeline asks of a person ----

@@ -165,59 +165,47 @@ TEST_F(ShareTest, RegistrationWaitsForTheDiskOnlyForItsAssetIDs) {
 
 // A failed creation is created again; a failed confirmation is confirmed
 // again without a second asset; an item without its asset ID is left alone.
+// The row of an FCPXML-only item shows its description, so retrying it
+// registers the description.
 TEST_F(ShareTest, BothRetriesFinishWhatFailed) {
     QTemporaryDir folder;
     auto movie = storedItem("movie", folder.path());
     ASSERT_TRUE(movie && write(movie->originalPath(), "movie"));
     movie->setExportStatus(QVExportStatusExporting);
+    auto xmlOnly = storedItem("xml only", folder.path(), true);
+    ASSERT_TRUE(xmlOnly && write(xmlOnly->fcpXMLPath()));
+    xmlOnly->setFcpXMLStatus(QVExportStatusExporting);
     auto noID = storedItem("no id", folder.path());
     noID->setExportStatus(QVExportStatusUpdateFailed);
-    QVExportItemManager::sharedManager().setExportItems({movie, noID});
+    QVExportItemManager::sharedManager().setExportItems({movie, xmlOnly, noID});
 
-    service->setFault("create", "error", "9");
-    processor->importMovieForExportItem(movie);
-    ASSERT_TRUE(waitUntil([&] { return movie->exportStatus() == QVExportStatusCreateFailed; }));
-    service->clearFaults();
-    service->setFault("upload", "error", "9");
-    EXPECT_TRUE(processor->retryExportItem(movie));
-    ASSERT_TRUE(waitUntil([&] { return movie->exportStatus() == QVExportStatusUpdateFailed; }));
-    service->clearFaults();
-    const int creates = service->requests("create").count;
-    EXPECT_TRUE(processor->retryExportItem(movie));
-    ASSERT_TRUE(waitUntil([&] { return movie->exportStatus() == QVExportStatusCompleted; }));
-    EXPECT_EQ(service->requests("create").count, creates);
-    EXPECT_FALSE(processor->retryExportItem(movie)) << "nothing failed";
+    for (const auto& item : {movie, xmlOnly}) {
+        SCOPED_TRACE(qPrintable(item->name()));
+        service->setFault("create", "error", "9");
+        if (item->fcpXMLOnly())
+            processor->importFCPXMLForExportItem(item);
+        else
+            processor->importMovieForExportItem(item);
+        ASSERT_TRUE(waitUntil([&] { return item->status() == QVExportStatusCreateFailed; }));
+        service->clearFaults();
+        service->setFault("upload", "error", "9");
+        EXPECT_TRUE(processor->retryExportItem(item));
+        ASSERT_TRUE(waitUntil([&] { return item->status() == QVExportStatusUpdateFailed; }));
+        service->clearFaults();
+        const int creates = service->requests("create").count;
+        changed.clear();
+        EXPECT_TRUE(processor->retryExportItem(item));
+        ASSERT_TRUE(waitUntil([&] { return item->status() == QVExportStatusCompleted; }));
+        EXPECT_EQ(service->requests("create").count, creates);
+        EXPECT_FALSE(processor->retryExportItem(item)) << "nothing failed";
+        ASSERT_TRUE(waitUntil([&] { return changed.contains(item); }));
+    }
+    EXPECT_EQ(xmlOnly->exportStatus(), QVExportStatusWaiting);
 
     const int uploads = service->requests("upload").count;
     processor->retryExportForUpdating(noID);
     EXPECT_EQ(noID->exportStatus(), QVExportStatusUpdateFailed);
     EXPECT_EQ(service->requests("upload").count, uploads);
-}
-
-// The row of an FCPXML-only item shows its description, so retrying it
-// registers the description.
-TEST_F(ShareTest, RetryOfAnFcpxmlOnlyItemRegistersItsDescription) {
-    QTemporaryDir folder;
-    auto item = storedItem("xml only", folder.path(), true);
-    ASSERT_TRUE(item && write(item->fcpXMLPath()));
-    item->setFcpXMLStatus(QVExportStatusExporting);
-    QVExportItemManager::sharedManager().setExportItems({item});
-
-    service->setFault("create", "error", "9");
-    processor->importFCPXMLForExportItem(item);
-    ASSERT_TRUE(waitUntil([&] { return item->fcpXMLStatus() == QVExportStatusCreateFailed; }));
-    service->clearFaults();
-    service->setFault("upload", "error", "9");
-    EXPECT_TRUE(processor->retryExportItem(item));
-    ASSERT_TRUE(waitUntil([&] { return item->fcpXMLStatus() == QVExportStatusUpdateFailed; }));
-    service->clearFaults();
-    const int creates = service->requests("create").count;
-    changed.clear();
-    EXPECT_TRUE(processor->retryExportItem(item));
-    ASSERT_TRUE(waitUntil([&] { return item->fcpXMLStatus() == QVExportStatusCompleted; }));
-    EXPECT_EQ(service->requests("create").count, creates);
-    EXPECT_EQ(item->exportStatus(), QVExportStatusWaiting);
-    ASSERT_TRUE(waitUntil([&] { return changed.contains(item); }));
 }
 
 // A reload replaces the library's tree while an item is being uploaded:
