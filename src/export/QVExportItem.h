@@ -124,6 +124,12 @@ class QVExportItem : public KeyedCoding, public std::enable_shared_from_this<QVE
     // then written could overwrite a later one (e.g. set "exporting" back
     // over "creating").
     bool advanceStatus(File file, qint64 from, qint64 to);
+    // The editor has not announced the file as finished: it has not
+    // appeared, or it is being written.
+    static bool unannounced(qint64 status) {
+        return status == QVExportStatusNone || status == QVExportStatusWaiting ||
+               status == QVExportStatusExporting;
+    }
     // Bytes of the file seen by the last poll while it was being written
     // (-1: not seen yet). Shown beside "exporting"; never stored.
     qint64 exportedBytes() const { return exportedBytes_.load(); }

@@ -68,11 +68,6 @@ void QVExportProcessor::refreshRow(const Rows& rows, const ItemPtr& item) {
     });
 }
 
-bool QVExportProcessor::unannounced(qint64 status) {
-    return status == QVExportStatusNone || status == QVExportStatusWaiting ||
-           status == QVExportStatusExporting;
-}
-
 // ---- Choosing the destination ----
 
 void QVExportProcessor::newAssetWithName(const QString& name,
@@ -240,12 +235,12 @@ namespace {
 void registerWhenComplete(const Rows& rows, const ItemPtr& item, File file) {
     const QString path = file == File::Movie ? item->originalPath() : item->fcpXMLPath();
     QVFileDetector::waitUntilComplete(
-        path, [item, file] { return QVExportProcessor::unannounced(item->statusOf(file)); },
+        path, [item, file] { return QVExportItem::unannounced(item->statusOf(file)); },
         [rows, item, file, path](bool complete) {
             if (!complete) return;
             Dispatch::main([rows, item, file, path] {
                 auto self = rows.lock();
-                if (!self || !QVExportProcessor::unannounced(item->statusOf(file))) return;
+                if (!self || !QVExportItem::unannounced(item->statusOf(file))) return;
                 QVLog::log(QStringLiteral("Export complete without its announcement: %1")
                                .arg(QFileInfo(path).fileName()));
                 if (file == File::Movie)
@@ -269,7 +264,7 @@ void QVExportProcessor::waitForExport(const ItemPtr& item, bool resumed) {
                 // A new share keeps waiting for a launch to take it up; a
                 // resumed one whose file never came was abandoned with the
                 // agent that was told about it.
-                if (resumed && unannounced(seen) &&
+                if (resumed && QVExportItem::unannounced(seen) &&
                     item->advanceStatus(file, seen, QVExportStatusCanceled))
                     saveAndRefresh(weak, item);
                 return;

@@ -115,9 +115,6 @@ class QVExportProcessor : public QObject, public std::enable_shared_from_this<QV
     // Emits itemChanged through `rows` on the main queue, for an item of
     // the list; any thread.
     static void refreshRow(const std::weak_ptr<QVExportProcessor>& rows, const ItemPtr& item);
-    // The editor has not announced the file as finished: it has not
-    // appeared, or it is being written.
-    static bool unannounced(qint64 status);
 
   signals:
     // A share's item was put at the top of the list.

@@ -231,7 +231,7 @@ void QVExportProcessor::resumeItem(const ItemPtr& item) {
     // movie or one that never comes. Registrations that had begun resume.
     if (!item->fcpXMLOnly()) {
         const qint64 movie = item->exportStatus();
-        if (unannounced(movie))
+        if (QVExportItem::unannounced(movie))
             waitForExport(item, true);
         else if (movie != QVExportStatusCompleted)
             importMovieForExportItem(item);
@@ -240,7 +240,7 @@ void QVExportProcessor::resumeItem(const ItemPtr& item) {
     // because its movie still has to be.
     const qint64 description = item->fcpXMLStatus();
     if (description == QVExportStatusCompleted) return;
-    if (!unannounced(description))
+    if (!QVExportItem::unannounced(description))
         importFCPXMLForExportItem(item);
     else if (item->fcpXMLOnly())
         waitForExport(item, true);

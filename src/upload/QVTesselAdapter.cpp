@@ -57,20 +57,15 @@ bool createdButUnconfirmed(const Side& side, const ItemPtr& item, qint64 status)
            status == QVExportStatusUpdateFailed;
 }
 
-bool awaitingTheEditor(qint64 status) {
-    return status == QVExportStatusNone || status == QVExportStatusWaiting ||
-           status == QVExportStatusExporting;
-}
-
 // Moves the file to "creating" from the status the run was asked for. A file
 // the editor had not finished may meanwhile have been seen appearing (the
 // detector polls on its own), which is no reason to drop the editor's
 // announcement: any status still waiting for the editor will do. Anything
 // else (cancelled, or taken up by another run) is never written over.
 bool claim(const Side& side, const ItemPtr& item, qint64 asked) {
-    if (!awaitingTheEditor(asked))
+    if (!QVExportItem::unannounced(asked))
         return item->advanceStatus(side.file, asked, QVExportStatusCreating);
-    for (qint64 now = item->statusOf(side.file); awaitingTheEditor(now);
+    for (qint64 now = item->statusOf(side.file); QVExportItem::unannounced(now);
          now = item->statusOf(side.file))
         if (item->advanceStatus(side.file, now, QVExportStatusCreating)) return true;
     return false;
