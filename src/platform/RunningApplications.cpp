@@ -11,9 +11,19 @@
 
 namespace {
 
+// The process last found for each executable name, with its start time:
+// the companion runs for hours, so the next question usually costs a look
+// at that one process instead of every process of the machine. The start
+// time tells a reused process ID from the process it was found as.
+struct Found {
+    QString pid;
+    QByteArray started;
+};
+
 struct Registry {
     std::mutex mutex;
     QHash<QString, QString> names{{QStringLiteral("com.corvane.pro"), QStringLiteral("corvane")}};
+    QHash<QString, Found> found;
 };
 
 Registry& registry() {
@@ -32,12 +42,28 @@ QString baseName(const QString& path) {
     return slash < 0 ? path : path.mid(slash + 1);
 }
 
-// A zombie has exited; only its parent has not collected it yet.
-bool isZombie(const QString& procDir) {
+// The fields of /proc/PID/stat after the command name, which may itself
+// hold spaces and parentheses; empty when the process is gone.
+QList<QByteArray> statFields(const QString& procDir) {
     const QByteArray stat = readProcFile(procDir + QStringLiteral("/stat"));
     const qsizetype close = stat.lastIndexOf(')');
-    return close < 0 || close + 2 >= stat.size() || stat.at(close + 2) == 'Z' ||
-           stat.at(close + 2) == 'X';
+    if (close < 0 || close + 2 >= stat.size()) return {};
+    return stat.mid(close + 2).split(' ');
+}
+
+// A zombie has exited; only its parent has not collected it yet.
+bool isZombie(const QList<QByteArray>& fields) {
+    return fields.isEmpty() || fields.first() == "Z" || fields.first() == "X";
+}
+
+// The start time, in clock ticks since boot: the 22nd field of the line.
+QByteArray startTime(const QList<QByteArray>& fields) {
+    return fields.size() > 19 ? fields.at(19) : QByteArray();
+}
+
+bool ownedByUs(const QString& procDir) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(procDir).constData(), &info) == 0 && info.st_uid == ::getuid();
 }
 
 // The names a process goes by: its command name (cut to 15 characters by the
@@ -81,16 +107,32 @@ void RunningApplications::registerExecutable(const QString& bundleIdentifier,
 bool RunningApplications::isRunning(const QString& bundleIdentifier) {
     const QString name = executableNameForIdentifier(bundleIdentifier);
     if (name.isEmpty()) return false;
-    const uid_t uid = ::getuid();
+    auto& r = registry();
+    Found last;
+    {
+        std::lock_guard lock(r.mutex);
+        last = r.found.value(name);
+    }
+    if (!last.pid.isEmpty()) {
+        const QString procDir = QStringLiteral("/proc/") + last.pid;
+        const auto fields = statFields(procDir);
+        if (!isZombie(fields) && startTime(fields) == last.started && ownedByUs(procDir) &&
+            processMatches(procDir, name))
+            return true;
+    }
     const QStringList pids =
         QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& pid : pids) {
         if (pid.isEmpty() || !pid.at(0).isDigit()) continue;
         const QString procDir = QStringLiteral("/proc/") + pid;
-        struct stat info {};
-        if (::stat(QFile::encodeName(procDir).constData(), &info) != 0 || info.st_uid != uid)
-            continue;
-        if (processMatches(procDir, name) && !isZombie(procDir)) return true;
+        if (!ownedByUs(procDir) || !processMatches(procDir, name)) continue;
+        const auto fields = statFields(procDir);
+        if (isZombie(fields)) continue;
+        std::lock_guard lock(r.mutex);
+        r.found.insert(name, {pid, startTime(fields)});
+        return true;
     }
+    std::lock_guard lock(r.mutex);
+    r.found.remove(name);
     return false;
 }

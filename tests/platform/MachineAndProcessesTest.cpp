@@ -60,7 +60,8 @@ TEST(RunningApplicationsTest, TheCompanionIsKnownByItsExecutableName) {
 }
 
 // A copy of sleep named like the companion is seen while it runs and not once
-// it has been killed.
+// it has been killed; when the process found last is gone, another one of
+// the same name still counts.
 TEST(RunningApplicationsTest, DetectsAProcessOfThisUserByName) {
     QTemporaryDir dir;
     const QString name = "corvane-test-" + QString::number(::getpid());
@@ -70,12 +71,17 @@ TEST(RunningApplicationsTest, DetectsAProcessOfThisUserByName) {
     ASSERT_TRUE(QFile::setPermissions(binary, QFile::ReadOwner | QFile::ExeOwner));
     EXPECT_FALSE(RunningApplications::isRunning("com.corvane.test"));
 
-    QProcess child;
-    child.start(binary, {"600"});
-    ASSERT_TRUE(child.waitForStarted());
+    QProcess first, second;
+    first.start(binary, {"600"});
+    ASSERT_TRUE(first.waitForStarted());
     EXPECT_TRUE(RunningApplications::isRunning("com.corvane.test"));
-    ::kill(pid_t(child.processId()), SIGKILL);
-    ASSERT_TRUE(child.waitForFinished());
+    second.start(binary, {"600"});
+    ASSERT_TRUE(second.waitForStarted());
+    ::kill(pid_t(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished());
+    EXPECT_TRUE(RunningApplications::isRunning("com.corvane.test"));
+    ::kill(pid_t(second.processId()), SIGKILL);
+    ASSERT_TRUE(second.waitForFinished());
     EXPECT_FALSE(RunningApplications::isRunning("com.corvane.test"));
     RunningApplications::registerExecutable("com.corvane.test", {});
     EXPECT_TRUE(RunningApplications::executableNameForIdentifier("com.corvane.test").isNull());
