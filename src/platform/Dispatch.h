@@ -21,9 +21,10 @@ class Dispatch {
     static void main(std::function<void()> fn);
     // Runs fn on the bounded background pool.
     static void global(std::function<void()> fn);
-    // Runs fn on a pool of its own at a lower CPU priority (nice 10): work
-    // nobody waits for, such as thumbnails, which on a machine with few
-    // cores would otherwise take a core from the work a user waits on.
+    // Runs fn on a pool of its own in the idle scheduling class (nice 10
+    // where that is refused): work nobody waits for, such as thumbnails,
+    // which on a machine with few cores would otherwise take a core from
+    // the work a user waits on.
     static void background(std::function<void()> fn);
     // Runs fn after ms milliseconds on the given queue. A single timer thread
     // drives every pending delay.

@@ -1,6 +1,7 @@
 #include "platform/WorkerPool.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -84,6 +85,13 @@ void WorkerPool::run() {
         errno = 0;
         const int base = ::getpriority(PRIO_PROCESS, self);
         if (errno == 0) ::setpriority(PRIO_PROCESS, self, std::min(19, base + niceness_));
+        // A nice value only shares the CPU out: a thread woken for work
+        // somebody waits on still queues behind a niced one for a while.
+        // An idle-class thread gives way at once. Any thread may lower
+        // itself to it; the nice value above stays for a kernel that
+        // refuses.
+        const sched_param none{};
+        pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
     }
     std::unique_lock lock(mutex_);
     while (true) {

@@ -11,8 +11,10 @@
 class WorkerPool {
   public:
     // Threads run niceness steps below their creator's CPU priority (nice
-    // value up by that much, at most 19), for their whole life: an
-    // ordinary user cannot raise a priority again.
+    // value up by that much, at most 19) and, when niceness is above 0, in
+    // the idle scheduling class (they run only on a CPU nothing else
+    // wants), for their whole life: an ordinary user cannot raise a
+    // priority again.
     explicit WorkerPool(int maxThreads, int idleExpiryMs = 30000, int niceness = 0,
                         const char* threadName = "Dispatch.global");
     // Runs what is queued, then lets every thread end.

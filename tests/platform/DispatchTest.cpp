@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -210,15 +211,22 @@ TEST(DispatchTest, WorkQueuedBeforeTheApplicationRunsInItsEventLoop) {
 // global pool's, and the wait for background work covers it.
 TEST(DispatchTest, BackgroundRunsAtALowerPriorityAndIsWaitedFor) {
     std::atomic<int> globalNice{-100}, backgroundNice{-100};
+    std::atomic<int> globalPolicy{-1}, backgroundPolicy{-1};
     std::atomic<bool> onMain{false};
-    Dispatch::global([&] { globalNice = ::getpriority(PRIO_PROCESS, id_t(::gettid())); });
+    Dispatch::global([&] {
+        globalNice = ::getpriority(PRIO_PROCESS, id_t(::gettid()));
+        globalPolicy = ::sched_getscheduler(0);
+    });
     Dispatch::background([&] {
         onMain = Dispatch::isMainThread();
         QThread::msleep(20);
         backgroundNice = ::getpriority(PRIO_PROCESS, id_t(::gettid()));
+        backgroundPolicy = ::sched_getscheduler(0);
     });
     Dispatch::waitForGlobal();
     ASSERT_NE(backgroundNice.load(), -100) << "waitForGlobal returned before the background task";
     EXPECT_FALSE(onMain);
     EXPECT_GE(backgroundNice.load(), std::min(19, globalNice.load() + 10));
+    EXPECT_EQ(globalPolicy.load(), SCHED_OTHER);
+    EXPECT_EQ(backgroundPolicy.load(), SCHED_IDLE);
 }
