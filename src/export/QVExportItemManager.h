@@ -79,8 +79,9 @@ class QVExportItemManager {
     bool saveUpTo(quint64 generation);
     // Counts a change without writing it: the next write, or flush() at
     // quit, takes it along. For states that a later change of the same
-    // work always follows with a save.
-    void noteChange() { requested_.fetch_add(1); }
+    // work always follows with a save, or that its caller writes itself
+    // with saveUpTo() on its own thread. Returns its generation.
+    quint64 noteChange() { return requested_.fetch_add(1) + 1; }
     // While a hold lives, the background saves asked for wait: the last
     // release starts one write for all of them. For a caller that knows
     // more changes are about to come and would rather they shared a write;

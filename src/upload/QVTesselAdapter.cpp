@@ -171,9 +171,11 @@ void letGo(const ItemPtr& item, quint64 hold) {
         if (pair.atService <= 0) gPairs.erase(found);
     }
     auto& list = QVExportItemManager::sharedManager();
-    // Asked for while the hold stands, so the write its release starts
-    // covers it.
-    const quint64 generation = parked.empty() ? 0 : list.requestSave();
+    // The thread that sends the confirmations writes their IDs itself
+    // rather than wait for a background write to be handed the work and
+    // report back; a background save the release starts meanwhile covers
+    // the same changes, and whichever writes first serves both.
+    const quint64 generation = parked.empty() ? 0 : list.noteChange();
     if (held) list.releaseBackgroundSaves();
     if (parked.empty()) return;
     Dispatch::global([generation, parked = std::move(parked)] {
