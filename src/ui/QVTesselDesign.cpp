@@ -17,6 +17,20 @@ QString& primaryFamilySlot() {
     return family;
 }
 
+// The family the primary one resolved to, looked up once per primary
+// family: every cell of the export list asks for its fonts at every paint,
+// and each look-up is a fontconfig substitution that costs more than the
+// painting itself. Under familyMutex.
+struct Chosen {
+    QString primary;
+    QString family;
+};
+
+Chosen& chosenSlot() {
+    static Chosen chosen;
+    return chosen;
+}
+
 QColor rgb(double r, double g, double b) {
     return QColor::fromRgbF(float(r), float(g), float(b), 1.0f);
 }
@@ -58,7 +72,18 @@ bool QVTesselDesign::fontFamilyAvailable(const QString& family) {
 QFont QVTesselDesign::fontDescriptorWithSize(double size) {
     registerFallbackSubstitutes();
     const QString primary = primaryFontFamily();
-    QFont font(fontFamilyAvailable(primary) ? primary : fallbackFontFamily());
+    QString family;
+    {
+        std::lock_guard<std::mutex> lock(familyMutex());
+        if (chosenSlot().primary == primary && !chosenSlot().family.isEmpty())
+            family = chosenSlot().family;
+    }
+    if (family.isEmpty()) {
+        family = fontFamilyAvailable(primary) ? primary : fallbackFontFamily();
+        std::lock_guard<std::mutex> lock(familyMutex());
+        chosenSlot() = {primary, family};
+    }
+    QFont font(family);
     // Layout points are logical pixels here, as on the platform the sizes come from.
     if (size > 0) font.setPixelSize(qMax(1, qRound(size)));
     return font;
