@@ -13,6 +13,13 @@ void setBody(httplib::Response& response, const QByteArray& body, const char* ty
     response.set_content(body.constData(), static_cast<size_t>(body.size()), type);
 }
 
+// httplib compresses a body typed exactly "application/json" whenever the
+// client accepts it, with Brotli at its slowest setting when offered (Qt
+// offers it): about 0.4 ms of CPU for an answer of a hundred bytes, more
+// than the answer's own work, paid on every request of every share. The
+// charset names JSON's only encoding and keeps the answer as it is.
+constexpr const char* kJson = "application/json; charset=utf-8";
+
 }  // namespace
 
 const QString& Reply::domain() {
@@ -69,7 +76,7 @@ void Reply::send(httplib::Response& response, const std::optional<FaultTable::Fa
         ProjectTreeWriter::appendJson(out, *projects);
         out += '}';
     }
-    setBody(response, out, "application/json");
+    setBody(response, out, kJson);
 }
 
 bool Reply::sendReplacement(httplib::Response& response, const FaultTable::Fault& fault) {
@@ -81,7 +88,7 @@ bool Reply::sendReplacement(httplib::Response& response, const FaultTable::Fault
         failure(200, code, message).send(response, std::nullopt);
     } else if (kind == QLatin1String("empty")) {
         response.status = 200;
-        response.set_content("", "application/json");
+        response.set_content("", kJson);
     } else if (kind == QLatin1String("html")) {
         response.status = 200;
         setBody(response,
@@ -100,7 +107,7 @@ bool Reply::sendReplacement(httplib::Response& response, const FaultTable::Fault
         // Announce a body, then abort while writing it: the client sees the
         // connection closed in the middle of the answer.
         response.status = 200;
-        response.set_content_provider(64, "application/json",
+        response.set_content_provider(64, kJson,
                                       [](size_t, size_t, httplib::DataSink&) { return false; });
     } else {
         return false;
