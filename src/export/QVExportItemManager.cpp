@@ -25,6 +25,7 @@
 namespace {
 
 const char* const kListFileName = "assets.plist";
+const char* const kJournalFileName = "assets.journal";
 
 QString nfc(const QString& path) {
     return path.isNull() ? QString() : path.normalized(QString::NormalizationForm_C);
@@ -63,7 +64,9 @@ QVExportItemManager::QVExportItemManager(const QString& folder, const QString& t
     : folder_(folder),
       thumbnailFolder_(thumbnailFolder.isNull() && !folder.isNull()
                            ? folder + QStringLiteral("/Caches")
-                           : thumbnailFolder) {}
+                           : thumbnailFolder),
+      journal_(folder.isEmpty() ? QString()
+                                : folder + QLatin1Char('/') + QLatin1String(kJournalFileName)) {}
 
 QVExportItemManager::~QVExportItemManager() {
     std::unique_lock lock(tracker().mutex);
@@ -182,6 +185,8 @@ std::shared_ptr<QVExportItemManager::StoredList> QVExportItemManager::readStored
     }
     for (; unplaced < stored->carried.size(); ++unplaced)
         stored->carried[unplaced].second = stored->items.size();
+    // IDs the last run recorded but did not get into a write of the list.
+    stored->journaled = journal_.applyTo(stored->items) > 0;
     parsed = {};
     moviePaths = {};
     fcpXMLPaths = {};
@@ -238,7 +243,13 @@ bool QVExportItemManager::adoptStoredList(StoredList& stored) {
         }
         loaded_ = true;
     }
-    if (deferred_.exchange(false)) requestSave();
+    if (stored.journaled) {
+        // The next write holds them, and the journal is emptied after it.
+        const quint64 generation = noteChange();
+        std::lock_guard lock(journalMutex_);
+        journaled_ = std::max(journaled_, generation);
+    }
+    if (deferred_.exchange(false) || stored.journaled) requestSave();
     return true;
 }
 
@@ -347,6 +358,7 @@ bool QVExportItemManager::writeUpTo(quint64 generation) {
     took.start();
     const WriteResult result = writeSnapshot(hook);
     if (result.attempted) lastWriteUs_.store(took.nsecsElapsed() / 1000);
+    if (result.attempted && result.ok) clearJournalUpTo(result.generation);
     lock.lock();
     writing_ = false;
     if (result.attempted) {
@@ -355,6 +367,27 @@ bool QVExportItemManager::writeUpTo(quint64 generation) {
     }
     writeDone_.notify_all();
     return result.ok;
+}
+
+bool QVExportItemManager::recordAssetIDs(const std::shared_ptr<QVExportItem>& item) {
+    if (!item || journal_.path().isEmpty()) return false;
+    const QList<QVAssetIDJournal::Record> records = QVAssetIDJournal::recordsOf(*item);
+    {
+        std::lock_guard lock(journalMutex_);
+        // Counted after the IDs were set: a write covering this
+        // generation holds them.
+        const quint64 generation = noteChange();
+        if (!journal_.append(records)) return false;
+        journaled_ = std::max(journaled_, generation);
+    }
+    requestSave();
+    return true;
+}
+
+void QVExportItemManager::clearJournalUpTo(quint64 generation) {
+    std::lock_guard lock(journalMutex_);
+    if (journaled_ == 0 || journaled_ > generation) return;
+    if (journal_.clear()) journaled_ = 0;
 }
 
 bool QVExportItemManager::save() {

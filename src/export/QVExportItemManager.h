@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 
+#include "export/QVAssetIDJournal.h"
 #include "export/QVExportItem.h"
 
 using QVExportItemList = QList<std::shared_ptr<QVExportItem>>;
@@ -49,6 +50,7 @@ class QVExportItemManager {
         // Entries of unknown libraries as stored, each with the index of the
         // item it stood before (items.size(): at the end).
         QList<std::pair<QByteArray, qsizetype>> carried;
+        bool journaled = false;  // asset IDs were taken from the journal
     };
 
     // Reads the list file; see the implementation for the rules. False only
@@ -82,6 +84,12 @@ class QVExportItemManager {
     // work always follows with a save, or that its caller writes itself
     // with saveUpTo() on its own thread. Returns its generation.
     quint64 noteChange() { return requested_.fetch_add(1) + 1; }
+    // Puts the item's asset IDs on disk before this returns, in the journal
+    // beside the list (a fraction of a write of the whole list, which
+    // follows in the background and takes them along). False when they
+    // may not be on disk; the caller then saves the list. Any thread but
+    // the main one.
+    bool recordAssetIDs(const std::shared_ptr<QVExportItem>& item);
     // While a hold lives, the background saves asked for wait: the last
     // release starts one write for all of them. For a caller that knows
     // more changes are about to come and would rather they shared a write;
@@ -177,6 +185,12 @@ class QVExportItemManager {
     std::atomic<bool> asyncPending_{false};
     std::atomic<int> asyncRunning_{0};
     std::atomic<qint64> lastWriteUs_{0};
+    // The journal is emptied once a landed write covers the generation of
+    // its last record (journaled_; 0: empty). Guards both.
+    std::mutex journalMutex_;
+    QVAssetIDJournal journal_;
+    quint64 journaled_ = 0;
+    void clearJournalUpTo(quint64 generation);
     // Guards holds_ and heldRequest_.
     std::mutex holdMutex_;
     int holds_ = 0;

@@ -92,12 +92,12 @@ void leave(const Side& side, const ItemPtr& item) {
 // their requests come a few milliseconds apart (the service commits one at
 // a time), while a write of a long list takes longer than that. Written at
 // once, the first answer's state makes the second wait for that write and
-// then for its own, and a new asset ID's confirmation leaves only after a
-// write holding it. So when one file of an item is answered while the
+// then for its own. So when one file of an item is answered while the
 // other still has a request at the service, the list's background saves
 // are held and the confirmation waits with them, for about as long as a
 // write takes (beyond that, waiting costs more than it saves): the other
-// answer, or the time limit, lets both go on one write.
+// answer, or the time limit, lets both go, with one record of their IDs
+// and one write of the list.
 struct Pair {
     int atService = 0;  // requests of the item's files sent and not answered
     quint64 hold = 0;   // the hold on the list's saves under way (0: none)
@@ -153,9 +153,9 @@ void answered(const ItemPtr& item, std::function<void()> confirmation) {
 }
 
 // Ends the item's hold (only `hold` when not 0: a time limit must not end
-// a later hold) and sends the parked confirmations once a write holding
-// their asset IDs has landed: an agent that dies after confirming must
-// find the ID at its next launch, or it registers the file twice.
+// a later hold) and sends the parked confirmations once their asset IDs
+// are on disk: an agent that dies after confirming must find the ID at its
+// next launch, or it registers the file twice.
 void letGo(const ItemPtr& item, quint64 hold) {
     std::vector<std::function<void()>> parked;
     bool held = false;
@@ -171,16 +171,20 @@ void letGo(const ItemPtr& item, quint64 hold) {
         if (pair.atService <= 0) gPairs.erase(found);
     }
     auto& list = QVExportItemManager::sharedManager();
-    // The thread that sends the confirmations writes their IDs itself
-    // rather than wait for a background write to be handed the work and
-    // report back; a background save the release starts meanwhile covers
-    // the same changes, and whichever writes first serves both.
-    const quint64 generation = parked.empty() ? 0 : list.noteChange();
-    if (held) list.releaseBackgroundSaves();
-    if (parked.empty()) return;
-    Dispatch::global([generation, parked = std::move(parked)] {
-        QVExportItemManager::sharedManager().saveUpTo(generation);
+    if (parked.empty()) {
+        if (held) list.releaseBackgroundSaves();
+        return;
+    }
+    const quint64 generation = list.noteChange();
+    Dispatch::global([item, generation, held, parked = std::move(parked)] {
+        // The journal beside the list takes the IDs in a fraction of a
+        // whole write; when it cannot, the list itself is written here.
+        auto& list = QVExportItemManager::sharedManager();
+        if (!list.recordAssetIDs(item)) list.saveUpTo(generation);
         for (const auto& confirmation : parked) confirmation();
+        // Serialising the whole list takes a core for a while: it waits
+        // until the confirmations are on their way.
+        if (held) list.releaseBackgroundSaves();
     });
 }
 

@@ -1,11 +1,13 @@
 #include <iostream>
 #include <random>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QTimer>
+#include <QUrl>
 
 #include "E2EFixture.h"
 #include "ShareBurst.h"
@@ -298,8 +300,17 @@ TEST_F(CrashSafetyE2E, KilledBeforeUploadsWereConfirmedRegistersEachFileOnce) {
     // asset IDs they name must already be on disk.
     ASSERT_TRUE(waitUntil([&] { return service->requests("upload").count >= refusedUploads + 2; }));
     agent->kill();
+    // In the list, or in the journal beside it that the next launch reads.
     const QVariantMap held = storedItem("Held");
-    EXPECT_TRUE(held.contains("movieassetid") && held.contains("fcpxmlassetid"))
+    QFile journal(QFileInfo(listFile()).dir().filePath("assets.journal"));
+    const QByteArray records = journal.open(QIODevice::ReadOnly) ? journal.readAll() : "";
+    auto saved = [&](const char* idKey, const QByteArray& file, const char* pathKey) {
+        return held.contains(idKey) ||
+               records.contains(file + '\t' +
+                                QUrl::toPercentEncoding(held.value(pathKey).toString()) + '\t');
+    };
+    EXPECT_TRUE(saved("movieassetid", "movie", "original") &&
+                saved("fcpxmlassetid", "description", "fcpxml"))
         << "confirmed before the asset IDs were saved";
     ASSERT_TRUE(service->clearFault("upload"));
     const int creates = service->requests("create").count;

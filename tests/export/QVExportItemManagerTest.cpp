@@ -255,3 +255,49 @@ TEST_F(ExportListTest, FailedWriteReportsFalseAndKeepsTheList) {
     EXPECT_FALSE(manager.save());
     EXPECT_EQ(manager.exportItems().size(), 1);
 }
+
+// New asset IDs are on disk before their confirmation leaves, without a
+// write of the whole list: an agent that dies before that write finds them
+// at its next launch, and the journal is emptied once a write holds them.
+TEST_F(ExportListTest, AssetIDsRecordedBeforeTheListIsWrittenSurviveTheAgent) {
+    auto movie = fx.insideItem("Movie and description");
+    auto gone = fx.insideItem("Deleted meanwhile");
+    {
+        QVExportItemManager first(folder);
+        first.setExportItems({movie, fx.insideItem("Untouched")});
+        ASSERT_TRUE(first.save());
+        first.holdBackgroundSaves();  // the agent dies before the list is written
+        movie->setMovieAssetID("movie-id");
+        movie->setFcpXMLAssetID("description\tid\n2");
+        const quint64 writes = first.writeCount();
+        ASSERT_TRUE(first.recordAssetIDs(movie));
+        gone->setMovieAssetID("gone-id");
+        ASSERT_TRUE(first.recordAssetIDs(gone));
+        EXPECT_EQ(first.writeCount(), writes);
+        EXPECT_TRUE(fileEntries()[0].toMap().value("movieassetid").isNull());
+    }
+    // A crash cut the last record short, and a stranger line is no record.
+    QFile journal(folder + "/assets.journal");
+    ASSERT_TRUE(journal.open(QIODevice::Append));
+    journal.write("nonsense\nmovie\t%2Fx.mov\tcut-sh");
+    journal.close();
+
+    QVExportItemManager next(folder);
+    ASSERT_TRUE(next.loadExportItems());
+    ASSERT_EQ(next.count(), 2);
+    const auto loaded = next.exportItems().first();
+    EXPECT_EQ(loaded->movieAssetID(), "movie-id");
+    EXPECT_EQ(loaded->fcpXMLAssetID(), "description\tid\n2");
+    // Written last while still waiting for the editor: the launch must
+    // confirm the files, not create them again.
+    EXPECT_EQ(loaded->exportStatus(), QVExportStatusCreating);
+    EXPECT_TRUE(next.exportItems().last()->movieAssetID().isNull());
+    ASSERT_TRUE(next.flush());
+    EXPECT_EQ(fileEntries()[0].toMap().value("fcpxmlassetid").toString(), "description\tid\n2");
+    EXPECT_EQ(QFileInfo(folder + "/assets.journal").size(), 0);
+
+    // Where the journal cannot be written, the caller writes the list.
+    QFile::remove(folder + "/assets.journal");
+    QDir().mkpath(folder + "/assets.journal");
+    EXPECT_FALSE(next.recordAssetIDs(loaded));
+}

@@ -10,7 +10,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include "FCPX/FCPXAsset.h"
 #include "ShareFixture.h"
@@ -106,9 +108,9 @@ TEST_F(ShareTest, DetectionAfterTheRegistrationBeganChangesNothing) {
 }
 
 // Both files registered while the list's writes are held: the creations
-// leave without waiting for the disk, and the confirmations only once a
-// write holding the asset IDs has landed (else a crash in between registers
-// the files twice).
+// leave without waiting for the disk, and the confirmations only once the
+// asset IDs are on disk (else a crash in between registers the files
+// twice): in the journal beside the list, without its write.
 TEST_F(ShareTest, RegistrationWaitsForTheDiskOnlyForItsAssetIDs) {
     QTemporaryDir folder;
     auto item = storedItem("both files", folder.path());
@@ -146,8 +148,16 @@ TEST_F(ShareTest, RegistrationWaitsForTheDiskOnlyForItsAssetIDs) {
     ASSERT_TRUE(waitUntil([&] {
         return !item->movieAssetID().isEmpty() && !item->fcpXMLAssetID().isEmpty();
     })) << "a creation waited for the disk";
+    ASSERT_TRUE(waitUntil([&] { return service->requests("upload").count == 2; }))
+        << "a confirmation waited for the list's write";
+    QFile journal(manager.folder() + "/assets.journal");
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    const QByteArray records = journal.readAll();
+    EXPECT_TRUE(records.contains("movie\t" + QUrl::toPercentEncoding(item->originalPath()) + "\t" +
+                                 item->movieAssetID().toUtf8()));
+    EXPECT_TRUE(records.contains("description\t" + QUrl::toPercentEncoding(item->fcpXMLPath()) +
+                                 "\t" + item->fcpXMLAssetID().toUtf8()));
     ASSERT_TRUE(waitUntil([&] { return held.waiting.load() > 0; }));
-    EXPECT_EQ(service->requests("upload").count, 0) << "confirmed before the write";
 
     held.release();
     ASSERT_TRUE(waitUntil([&] {
@@ -161,6 +171,7 @@ TEST_F(ShareTest, RegistrationWaitsForTheDiskOnlyForItsAssetIDs) {
     const QVariantMap entry = stored->toList().value(0).toMap();
     EXPECT_EQ(entry.value("exportstatus").toLongLong(), QVExportStatusCompleted);
     EXPECT_EQ(entry.value("fcpxmlstatus").toLongLong(), QVExportStatusCompleted);
+    EXPECT_EQ(QFileInfo(journal).size(), 0) << "the list's write did not empty the journal";
 }
 
 // A failed creation is created again; a failed confirmation is confirmed

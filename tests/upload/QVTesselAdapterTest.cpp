@@ -257,8 +257,9 @@ TEST_F(AdapterTest, AnnouncementOvertakenByTheDetectorStillRegisters) {
 }
 
 // The two files of a share are answered apart; their new asset IDs go to
-// disk in one write before either confirmation leaves, and an answer that
-// is slow to come holds the other file back only for a while.
+// disk together before either confirmation leaves, the list is written
+// once, and an answer that is slow to come holds the other file back only
+// for a while.
 TEST_F(AdapterTest, BothFilesOfAShareConfirmAfterOneWriteOfTheirIDs) {
     auto& list = QVExportItemManager::sharedManager();
     auto shared = fx.insideItem("Clip 9", "p1");
@@ -309,6 +310,7 @@ TEST_F(AdapterTest, BothFilesOfAShareConfirmAfterOneWriteOfTheirIDs) {
     ASSERT_TRUE(fx.service.setFault("create", "delay", "3000", 1));
     ASSERT_TRUE(register_(alone));
     EXPECT_LT(firstArrival("upload"), lastAnswer("create"));
+
     QVTesselAdapter::setPairWaitMilliseconds(-1);
     list.setExportItems({});
     if (!folderExisted) QDir(list.folder()).removeRecursively();
