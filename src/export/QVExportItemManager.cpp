@@ -370,7 +370,7 @@ bool QVExportItemManager::writeUpTo(quint64 generation) {
 }
 
 bool QVExportItemManager::recordAssetIDs(const std::shared_ptr<QVExportItem>& item) {
-    if (!item || journal_.path().isEmpty()) return false;
+    if (!item || journal_.path().isEmpty() || !ensureFolder(folder_)) return false;
     const QList<QVAssetIDJournal::Record> records = QVAssetIDJournal::recordsOf(*item);
     {
         std::lock_guard lock(journalMutex_);

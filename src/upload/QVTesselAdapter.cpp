@@ -88,33 +88,31 @@ void leave(const Side& side, const ItemPtr& item) {
     gRunning.erase({item.get(), side.file});
 }
 
-// Both files of a share are registered side by side, and the answers to
-// their requests come a few milliseconds apart (the service commits one at
-// a time), while a write of a long list takes longer than that. Written at
-// once, the first answer's state makes the second wait for that write and
-// then for its own. So when one file of an item is answered while the
-// other still has a request at the service, the list's background saves
-// are held and the confirmation waits with them, for about as long as a
-// write takes (beyond that, waiting costs more than it saves): the other
-// answer, or the time limit, lets both go, with one record of their IDs
-// and one write of the list.
+// Both files of a share are registered side by side, and their answers
+// come a few milliseconds apart (the service commits one at a time), while
+// a write of a long list takes longer than that, and a core while it
+// serialises. So from an answer for one file of an item while a request of
+// the item is still at the service, the list's background saves are held
+// until the item has nothing left there: one write then takes the whole
+// share along, after the registration instead of in its way. Nothing a
+// user waits for waits on the hold: a new asset ID goes to disk on its
+// own, in the journal beside the list, before its confirmation leaves. The
+// time limit only keeps a service that does not answer from holding the
+// list's writes back for long.
 struct Pair {
     int atService = 0;  // requests of the item's files sent and not answered
     quint64 hold = 0;   // the hold on the list's saves under way (0: none)
-    std::vector<std::function<void()>> parked;  // confirmations waiting for their IDs' write
 };
 
-// Under gRunningMutex. Keyed by address: every entry has a run, a parked
-// confirmation or a timer holding its item.
+// Under gRunningMutex. Keyed by address: every entry has a run or a timer
+// holding its item.
 std::map<const QVExportItem*, Pair> gPairs;
 quint64 gLastHold = 0;
 std::atomic<int> gPairWaitMs{-1};
 
 int holdMilliseconds() {
-    if (const int fixed = gPairWaitMs.load(); fixed >= 0) return fixed;
-    const qint64 write = QVExportItemManager::sharedManager().lastWriteMicroseconds();
-    if (write <= 0) return 20;  // no write measured yet
-    return int(std::clamp<qint64>(write / 1000 + 1, 2, 100));
+    const int fixed = gPairWaitMs.load();
+    return fixed >= 0 ? fixed : 250;
 }
 
 void sent(const ItemPtr& item) {
@@ -125,8 +123,8 @@ void sent(const ItemPtr& item) {
 void letGo(const ItemPtr& item, quint64 hold);
 
 // An answer arrived for one of the item's files, before its blocks run:
-// when the other file is still at the service, the saves they would ask
-// for wait for its answer.
+// while another request of the item is at the service, the saves they
+// ask for wait.
 void answering(const ItemPtr& item) {
     quint64 hold = 0;
     {
@@ -140,24 +138,33 @@ void answering(const ItemPtr& item) {
         holdMilliseconds(), [item, hold] { letGo(item, hold); }, Dispatch::Queue::Global);
 }
 
-// After the answer's blocks: a confirmation waits for the other file while
-// the hold stands, and goes with a write of its ID otherwise.
+// After the answer's blocks. A confirmation leaves at once, but only once
+// its asset ID is on disk: an agent that dies after confirming must find
+// the ID at its next launch, or it registers the file twice.
 void answered(const ItemPtr& item, std::function<void()> confirmation) {
+    bool done = false;
     {
         std::lock_guard lock(gRunningMutex);
         Pair& pair = gPairs[item.get()];
-        if (confirmation) pair.parked.push_back(std::move(confirmation));
-        if (pair.atService > 0 && pair.hold != 0) return;
+        if (confirmation) ++pair.atService;
+        done = pair.atService <= 0;
     }
-    letGo(item, 0);
+    if (confirmation) {
+        const quint64 generation = QVExportItemManager::sharedManager().noteChange();
+        Dispatch::global([item, generation, confirmation = std::move(confirmation)] {
+            // The journal takes the ID in a fraction of a whole write; when
+            // it cannot, the list itself is written here.
+            auto& list = QVExportItemManager::sharedManager();
+            if (!list.recordAssetIDs(item)) list.saveUpTo(generation);
+            confirmation();
+        });
+    }
+    if (done) letGo(item, 0);
 }
 
 // Ends the item's hold (only `hold` when not 0: a time limit must not end
-// a later hold) and sends the parked confirmations once their asset IDs
-// are on disk: an agent that dies after confirming must find the ID at its
-// next launch, or it registers the file twice.
+// a later hold), and forgets the item once nothing of it is at the service.
 void letGo(const ItemPtr& item, quint64 hold) {
-    std::vector<std::function<void()>> parked;
     bool held = false;
     {
         std::lock_guard lock(gRunningMutex);
@@ -166,26 +173,9 @@ void letGo(const ItemPtr& item, quint64 hold) {
         Pair& pair = found->second;
         held = pair.hold != 0;
         pair.hold = 0;
-        parked.swap(pair.parked);
-        pair.atService += int(parked.size());
         if (pair.atService <= 0) gPairs.erase(found);
     }
-    auto& list = QVExportItemManager::sharedManager();
-    if (parked.empty()) {
-        if (held) list.releaseBackgroundSaves();
-        return;
-    }
-    const quint64 generation = list.noteChange();
-    Dispatch::global([item, generation, held, parked = std::move(parked)] {
-        // The journal beside the list takes the IDs in a fraction of a
-        // whole write; when it cannot, the list itself is written here.
-        auto& list = QVExportItemManager::sharedManager();
-        if (!list.recordAssetIDs(item)) list.saveUpTo(generation);
-        for (const auto& confirmation : parked) confirmation();
-        // Serialising the whole list takes a core for a while: it waits
-        // until the confirmations are on their way.
-        if (held) list.releaseBackgroundSaves();
-    });
+    if (held) QVExportItemManager::sharedManager().releaseBackgroundSaves();
 }
 
 void confirm(const Side& side, const ItemPtr& item, const QString& assetID,

@@ -39,8 +39,9 @@ class QVTesselAdapter {
     static void updateFCPXMLWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                            ItemBlock updateBlock, ItemBlock completion);
 
-    // Tests: how long an answer waits for the other file's (milliseconds);
-    // negative restores the default, about the time of the last write.
+    // Tests: how long the list's background saves wait for the rest of an
+    // item's registration at most (milliseconds); negative restores the
+    // default.
     static void setPairWaitMilliseconds(int ms);
 
   private:
