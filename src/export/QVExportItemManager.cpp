@@ -9,7 +9,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -354,10 +353,7 @@ bool QVExportItemManager::writeUpTo(quint64 generation) {
     writing_ = true;
     const auto hook = hook_;
     lock.unlock();
-    QElapsedTimer took;
-    took.start();
     const WriteResult result = writeSnapshot(hook);
-    if (result.attempted) lastWriteUs_.store(took.nsecsElapsed() / 1000);
     if (result.attempted && result.ok) clearJournalUpTo(result.generation);
     lock.lock();
     writing_ = false;

@@ -97,9 +97,6 @@ class QVExportItemManager {
     // flush() never wait for a hold. Any thread.
     void holdBackgroundSaves();
     void releaseBackgroundSaves();
-    // How long the last write took, serialising included (0: none yet):
-    // about what a change that misses a write waits for the next one.
-    qint64 lastWriteMicroseconds() const { return lastWriteUs_.load(); }
     // Writes any state not yet on disk and waits for it (quit, tests).
     bool flush();
 
@@ -184,7 +181,6 @@ class QVExportItemManager {
     std::atomic<quint64> writeCount_{0};
     std::atomic<bool> asyncPending_{false};
     std::atomic<int> asyncRunning_{0};
-    std::atomic<qint64> lastWriteUs_{0};
     // The journal is emptied once a landed write covers the generation of
     // its last record (journaled_; 0: empty). Guards both.
     std::mutex journalMutex_;
