@@ -17,8 +17,6 @@
 //   runs the agent under a profiler or tracer; BENCH_TIMELINE=FILE writes
 //   each share's open-files phase as a timeline (requests and saves).
 
-#include <poll.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,6 +38,8 @@
 #include <QUrl>
 
 #include "KeptAliveClient.h"
+#include "ListReader.h"
+#include "LogTail.h"
 #include "PhaseBreakdown.h"
 #include "PlainHttpServer.h"
 #include "SaveWatcher.h"
@@ -138,85 +138,9 @@ AEDesc send(AppleEventClient& client, const AEDesc& event) {
     return AppleEventClient::result(*reply).value_or(AEDesc());
 }
 
-// The share's item in the list file, read only when a save landed. The
-// newest item is written first, so only the file's first entry is parsed:
-// parsing the whole list after every save would take the two cores from
-// the agent it is timing.
-struct ListReader {
-    QString path;
-    QVariantMap item;
-    void read(const QString& name) {
-        item.clear();
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) return;
-        const QByteArray data = file.readAll();
-        const qsizetype from = data.indexOf("<array>\n");
-        const qsizetype to = data.indexOf("\n\t</dict>\n", from);
-        if (from >= 0 && to > from) {
-            const QByteArray first = PropertyList::xmlHeader() + data.mid(from, to - from) +
-                                     "\n\t</dict>\n</array>\n" + PropertyList::xmlFooter();
-            const auto root = PropertyList::read(first);
-            if (root && !root->toList().isEmpty()) item = root->toList().first().toMap();
-        }
-        if (item.value("name").toString() == name) return;
-        item.clear();  // not on top: the whole list, then
-        if (const auto root = PropertyList::read(data))
-            for (const auto& v : root->toList())
-                if (v.toMap().value("name").toString() == name) item = v.toMap();
-    }
-    qint64 status(const char* key) const {
-        return item.isEmpty() ? -99 : item.value(key).toLongLong();
-    }
-    bool has(const char* key) const { return item.contains(key); }
-};
-
 // Client-side moments of one share (system clock, microseconds).
 struct ShareTimes {
     qint64 makeSent = 0, makeReplied = 0, openSent = 0, shown = 0, done = 0, pictured = 0;
-};
-
-// The agent's log as it grows, read a little at every look. The bench
-// sleeps until the log grows (inotify) instead of polling: two cores are
-// shared with the agent and the service, and a poll every few hundred
-// microseconds took CPU from the agent being timed that the floor's client
-// never has to share.
-struct LogTail {
-    QFile file;
-    QByteArray text;
-    int watch = -1;
-    explicit LogTail(const QString& path) : file(path) {
-        watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-        if (watch >= 0 && ::inotify_add_watch(watch, QFile::encodeName(path), IN_MODIFY) < 0) {
-            ::close(watch);
-            watch = -1;
-        }
-    }
-    ~LogTail() {
-        if (watch >= 0) ::close(watch);
-    }
-    bool contains(const QByteArray& line) {
-        if (!file.isOpen() && !file.open(QIODevice::ReadOnly)) return false;
-        text += file.readAll();
-        return text.contains(line);
-    }
-    // What was logged so far is of no more interest (a new share starts).
-    void forget() {
-        contains({});
-        text.clear();
-    }
-    // Until the log grows or ms milliseconds pass.
-    void waitForGrowth(int ms) {
-        if (watch < 0) {
-            QThread::usleep(200);
-            return;
-        }
-        pollfd p{watch, POLLIN, 0};
-        if (::poll(&p, 1, ms) > 0) {
-            alignas(inotify_event) char buffer[4096];
-            while (::read(watch, buffer, sizeof buffer) > 0) {
-            }
-        }
-    }
 };
 
 // The agent's own HTTP client (Qt Network on its network thread) sending
@@ -388,7 +312,7 @@ int main(int argc, char** argv) {
     if (!client.connectToServer(socket, 5000)) fail("cannot connect to the agent");
     SaveWatcher saves(listFile);
     if (!saves.isValid()) fail("cannot watch the export list");
-    ListReader reader{listFile, {}};
+    ListReader reader(listFile);
     LogTail agentLogTail(log);
     if (!service.clearRequests()) fail("cannot clear the request log");
     std::vector<ShareTimes> times;
