@@ -104,9 +104,9 @@ QVExportProcessor::ItemBlock QVExportProcessor::refreshAndSaveBlock(const Rows& 
     // launch, so none needs a write of its own: they go with a background
     // save, shared with the other file of the share. A file still being
     // created without its asset ID is not even worth that one: the answer
-    // always follows with a save, and a write now would only hold the disk
-    // while the new asset ID waits for it. The adapter itself waits for
-    // the write of a new asset ID.
+    // always follows with a save, and a write now would only take a core
+    // from the registration. The adapter itself puts a new asset ID on
+    // disk before confirming it.
     return [rows, tree](const ItemPtr& item) {
         refreshRow(rows, item);
         auto& list = QVExportItemManager::sharedManager();
@@ -132,8 +132,8 @@ void QVExportProcessor::makeThumbnailForItem(const ItemPtr& item, const Rows& ro
         if (!Thumbnail::saveJPEGWithPath(image, path) && logging)
             QVLog::log(QStringLiteral("Can't write thumbnail file. : %1").arg(path));
         item->setThumbnailPath(path);
-        // Thumbnails are made at a low priority: a write of their own here
-        // could hold up the asset-ID write a registration waits for. A path
+        // Thumbnails are made at a low priority, and a write of their own
+        // here would take a core from a registration under way. A path
         // lost with the agent only means a new picture at the next resume.
         QVExportItemManager::sharedManager().requestSave();
         refreshRow(rows, item);
