@@ -12,6 +12,7 @@
 #include "library/QVLibrary.h"
 #include "library/QVLibraryManager.h"
 #include "library/QVPreferenceManager.h"
+#include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "support/Wait.h"
@@ -39,6 +40,10 @@ struct Launch {
 bool storeList(const QVExportItemList& items) {
     QVariantList entries;
     for (const auto& item : items) entries << item->exportItemDictionary();
+    // A save the registrations above asked for must not land over the file
+    // written here.
+    Dispatch::waitForGlobal();
+    if (!QVExportItemManager::sharedManager().flush()) return false;
     QVExportItemManager::sharedManager().setExportItems({});
     return PropertyList::writeFile(QVExportItemManager::sharedManager().listFilePath(), entries);
 }
