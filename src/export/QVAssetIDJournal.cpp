@@ -1,16 +1,16 @@
 #include "export/QVAssetIDJournal.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QUrl>
+
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -20,27 +20,6 @@ constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
 
 const char* fileName(QVExportItem::File file) {
     return file == QVExportItem::File::Movie ? "movie" : "description";
-}
-
-bool writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += n;
-    }
-    return true;
-}
-
-// A new name in the folder is only on disk once the folder is.
-bool syncFolder(const QString& path) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 }  // namespace
@@ -59,23 +38,7 @@ bool QVAssetIDJournal::append(const QList<Record>& records) {
         lines += QUrl::toPercentEncoding(record.assetID);
         lines += '\n';
     }
-    const QByteArray name = QFile::encodeName(path_);
-    bool created = false;
-    int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-        created = fd >= 0;
-    }
-    if (fd < 0) return false;
-    struct stat info {};
-    // A line that a crash cut short must not swallow the first new record.
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-        char last = '\n';
-        if (::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') lines.prepend('\n');
-    }
-    const bool ok = writeAll(fd, lines) && ::fdatasync(fd) == 0;
-    ::close(fd);
-    return ok && (!created || syncFolder(path_));
+    return AtomicFile::appendLines(path_, lines);
 }
 
 QList<QVAssetIDJournal::Record> QVAssetIDJournal::read() const {

@@ -33,6 +33,16 @@ bool writeAll(int fd, const char* data, qsizetype size) {
     return true;
 }
 
+// A new or renamed name lives in its folder; without this a crash could
+// lose it after a successful return.
+bool syncFolder(const QByteArray& folderName) {
+    const int fd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 // Creates a fresh file beside the destination. The process umask applies as
 // for any new file; the name is unique to this process and call.
 int createTemporary(const QString& folder, const QString& fileName, QByteArray& tempName) {
@@ -117,13 +127,28 @@ bool AtomicFile::write(const QString& path, const QByteArray& data, QString* err
         ::unlink(tempName.constData());
         return fail(systemError(QStringLiteral("Cannot replace"), target, err));
     }
-    // The rename itself lives in the folder; without this a crash could
-    // bring back the old name after a successful return.
-    const int dirFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    syncFolder(folderName);
     removeStaleTemporaries(folder, targetInfo.fileName());
     return true;
+}
+
+bool AtomicFile::appendLines(const QString& path, const QByteArray& lines) {
+    const QByteArray name = QFile::encodeName(path);
+    bool created = false;
+    int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        created = fd >= 0;
+    }
+    if (fd < 0) return false;
+    QByteArray data = lines;
+    // A line that a crash cut short must not swallow the first new one.
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+        char last = '\n';
+        if (::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') data.prepend('\n');
+    }
+    const bool ok = writeAll(fd, data.constData(), data.size()) && ::fdatasync(fd) == 0;
+    ::close(fd);
+    return ok && (!created || syncFolder(QFile::encodeName(QFileInfo(path).absolutePath())));
 }

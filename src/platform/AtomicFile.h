@@ -13,4 +13,9 @@
 class AtomicFile {
   public:
     static bool write(const QString& path, const QByteArray& data, QString* error = nullptr);
+    // Appends whole lines (data ending in a newline) and returns once they
+    // are on disk, the file's name included when this made the file. A last
+    // line a crash cut short is ended first, so the new lines stay whole.
+    // False when they may not be on disk.
+    static bool appendLines(const QString& path, const QByteArray& lines);
 };

@@ -61,11 +61,6 @@ QByteArray startTime(const QList<QByteArray>& fields) {
     return fields.size() > 19 ? fields.at(19) : QByteArray();
 }
 
-bool ownedByUs(const QString& procDir) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(procDir).constData(), &info) == 0 && info.st_uid == ::getuid();
-}
-
 // The names a process goes by: its command name (cut to 15 characters by the
 // kernel), the file name of its executable, and that of its argv[0].
 bool processMatches(const QString& procDir, const QString& name) {
@@ -84,6 +79,17 @@ bool processMatches(const QString& procDir, const QString& name) {
     const QString argv0 = baseName(QString::fromUtf8(cmdline.left(cmdline.indexOf('\0'))));
     if (argv0 == name) return true;
     return commMatches;
+}
+
+// The start time of a live process of this user that goes by name; null
+// for anything else.
+QByteArray startedAs(const QString& procDir, const QString& name) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(procDir).constData(), &info) != 0 || info.st_uid != ::getuid() ||
+        !processMatches(procDir, name))
+        return {};
+    const auto fields = statFields(procDir);
+    return isZombie(fields) ? QByteArray() : startTime(fields);
 }
 
 }  // namespace
@@ -113,23 +119,16 @@ bool RunningApplications::isRunning(const QString& bundleIdentifier) {
         std::lock_guard lock(r.mutex);
         last = r.found.value(name);
     }
-    if (!last.pid.isEmpty()) {
-        const QString procDir = QStringLiteral("/proc/") + last.pid;
-        const auto fields = statFields(procDir);
-        if (!isZombie(fields) && startTime(fields) == last.started && ownedByUs(procDir) &&
-            processMatches(procDir, name))
-            return true;
-    }
+    if (!last.pid.isEmpty() && startedAs(QStringLiteral("/proc/") + last.pid, name) == last.started)
+        return true;
     const QStringList pids =
         QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& pid : pids) {
         if (pid.isEmpty() || !pid.at(0).isDigit()) continue;
-        const QString procDir = QStringLiteral("/proc/") + pid;
-        if (!ownedByUs(procDir) || !processMatches(procDir, name)) continue;
-        const auto fields = statFields(procDir);
-        if (isZombie(fields)) continue;
+        const QByteArray started = startedAs(QStringLiteral("/proc/") + pid, name);
+        if (started.isNull()) continue;
         std::lock_guard lock(r.mutex);
-        r.found.insert(name, {pid, startTime(fields)});
+        r.found.insert(name, {pid, started});
         return true;
     }
     std::lock_guard lock(r.mutex);
