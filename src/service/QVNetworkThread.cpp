@@ -4,6 +4,8 @@
 #include <memory>
 
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
 #include <QTimer>
 
 #include "service/QVTesselUtil.h"
@@ -43,6 +45,10 @@ QString urlErrorDescription(qint64 code) {
                 .arg(code);
     }
 }
+
+// Qt's manager keeps six connections per host; so does the plain path, and
+// more requests than that wait their turn.
+constexpr int kConnectionsPerHost = 6;
 
 QNetworkAccessManager* managerOf(QObject* context) {
     auto* manager =
@@ -148,9 +154,175 @@ void QVNetworkThread::runTasks() {
     for (auto& task : tasks) task(context_);
 }
 
+struct QVNetworkThread::Exchange {
+    QString key;
+    QString host;
+    quint16 port = 0;
+    QUrl url;
+    QByteArray head;
+    QByteArray body;
+    Done done;
+    QTimer* timer = nullptr;
+    QVHttpConnection* connection = nullptr;
+    bool ended = false;
+    bool retried = false;
+};
+
+bool QVNetworkThread::sendsPlain(const QUrl& url) {
+    if (url.scheme() != QLatin1String("http") || url.host().isEmpty() ||
+        QNetworkProxy::applicationProxy().type() != QNetworkProxy::NoProxy)
+        return false;
+    if (!QNetworkProxyFactory::usesSystemConfiguration()) return true;
+    // The manager honours the environment's proxy settings; so does this,
+    // asked once per host since the environment does not change.
+    Host& host = hosts_[url.host() + QLatin1Char(':') + QString::number(url.port(80))];
+    if (!host.direct) {
+        const auto proxies = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url));
+        host.direct = proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy ||
+                      proxies.first().type() == QNetworkProxy::DefaultProxy;
+    }
+    return *host.direct;
+}
+
+void QVNetworkThread::sendPlain(const QNetworkRequest& request, const QByteArray& method,
+                                const std::optional<QByteArray>& body, int timeoutMs, Done done) {
+    auto exchange = std::make_shared<Exchange>();
+    const QUrl url = request.url();
+    exchange->url = url;
+    exchange->host = url.host();
+    exchange->port = quint16(url.port(80));
+    exchange->key = exchange->host + QLatin1Char(':') + QString::number(exchange->port);
+    QByteArray target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority |
+                                      QUrl::RemoveFragment | QUrl::FullyEncoded);
+    if (!target.startsWith('/')) target.prepend('/');
+    QByteArray hostHeader = url.host(QUrl::FullyEncoded).toLatin1();
+    if (hostHeader.contains(':')) hostHeader = '[' + hostHeader + ']';
+    if (exchange->port != 80) hostHeader += ':' + QByteArray::number(exchange->port);
+    QList<QPair<QByteArray, QByteArray>> headers;
+    for (const QByteArray& name : request.rawHeaderList())
+        headers.append({name, request.rawHeader(name)});
+    exchange->head = QVHttpConnection::requestHead(method, target, hostHeader, headers,
+                                                   body ? body->size() : -1);
+    exchange->body = body.value_or(QByteArray());
+    exchange->done = std::move(done);
+    exchange->timer = new QTimer(context_);
+    exchange->timer->setSingleShot(true);
+    QObject::connect(exchange->timer, &QTimer::timeout, context_, [this, exchange] {
+        if (exchange->ended) return;
+        if (QVHttpConnection* connection = exchange->connection) {
+            exchange->connection = nullptr;
+            connection->abort();
+            --hosts_[exchange->key].busy;
+            retire(connection);
+        }
+        QVNetworkResponse response;
+        response.error = urlError(-1001, exchange->url);
+        endExchange(exchange, response);
+        pump(exchange->key);
+    });
+    exchange->timer->start(std::max(0, timeoutMs));
+    dispatch(exchange, false);
+}
+
+void QVNetworkThread::dispatch(const std::shared_ptr<Exchange>& exchange, bool fresh) {
+    Host& host = hosts_[exchange->key];
+    if (host.busy >= kConnectionsPerHost) {
+        host.waiting.push_back(exchange);
+        return;
+    }
+    QVHttpConnection* connection = nullptr;
+    while (!fresh && !connection && !host.idle.empty()) {
+        connection = host.idle.back();
+        host.idle.pop_back();
+        if (!connection->reusable()) {
+            retire(connection);
+            connection = nullptr;
+        }
+    }
+    if (!connection)
+        connection = new QVHttpConnection(exchange->host, exchange->port, kMaxResponseBytes);
+    ++host.busy;
+    exchange->connection = connection;
+    connection->start(exchange->head, exchange->body,
+                      [this, exchange, connection](const QVHttpConnection::Result& result) {
+                          answered(exchange, connection, result);
+                      });
+}
+
+void QVNetworkThread::answered(const std::shared_ptr<Exchange>& exchange,
+                               QVHttpConnection* connection,
+                               const QVHttpConnection::Result& result) {
+    exchange->connection = nullptr;
+    Host& host = hosts_[exchange->key];
+    --host.busy;
+    if (connection->reusable())
+        host.idle.push_back(connection);
+    else
+        retire(connection);
+    if (exchange->ended) return;
+    if (result.staleConnection && !exchange->retried) {
+        // A kept-alive connection the server had closed while it was idle:
+        // the request never reached it, and goes again on a new one.
+        exchange->retried = true;
+        dispatch(exchange, true);
+        return;
+    }
+    QVNetworkResponse response;
+    response.statusCode = result.statusCode;
+    response.body = result.body;
+    if (result.errorCode != 0)
+        response.error = urlError(result.errorCode, exchange->url);
+    else if (result.statusCode == 401)
+        response.error = transportError(QNetworkReply::AuthenticationRequiredError, exchange->url);
+    else if (result.statusCode == 407)
+        response.error =
+            transportError(QNetworkReply::ProxyAuthenticationRequiredError, exchange->url);
+    endExchange(exchange, response);
+    pump(exchange->key);
+}
+
+void QVNetworkThread::endExchange(const std::shared_ptr<Exchange>& exchange,
+                                  const QVNetworkResponse& response) {
+    exchange->ended = true;
+    if (exchange->timer) {
+        exchange->timer->stop();
+        exchange->timer->deleteLater();
+        exchange->timer = nullptr;
+    }
+    Done done = std::move(exchange->done);
+    if (done) done(response);
+}
+
+void QVNetworkThread::retire(QVHttpConnection* connection) {
+    // The connection may be inside one of its own socket's signals.
+    QMetaObject::invokeMethod(
+        context_, [connection] { delete connection; }, Qt::QueuedConnection);
+}
+
+void QVNetworkThread::pump(const QString& key) {
+    Host& host = hosts_[key];
+    while (host.busy < kConnectionsPerHost && !host.waiting.empty()) {
+        const auto next = host.waiting.front();
+        host.waiting.pop_front();
+        if (!next->ended) dispatch(next, false);
+    }
+}
+
+void QVNetworkThread::closeIdleConnections() {
+    for (auto& [key, host] : hosts_) {
+        for (QVHttpConnection* connection : host.idle) retire(connection);
+        host.idle.clear();
+    }
+}
+
 void QVNetworkThread::send(const QNetworkRequest& request, const QByteArray& method,
                            const std::optional<QByteArray>& body, int timeoutMs, Done done) {
-    post([request, method, body, timeoutMs, done = std::move(done)](QObject* context) mutable {
+    post([this, request, method, body, timeoutMs,
+          done = std::move(done)](QObject* context) mutable {
+        if (sendsPlain(request.url())) {
+            sendPlain(request, method, body, timeoutMs, std::move(done));
+            return;
+        }
         QNetworkRequest outgoing = request;
         // No cookies travel: a request carries exactly the headers its
         // builder set (plus what HTTP itself needs).
@@ -203,12 +375,14 @@ void QVNetworkThread::send(const QNetworkRequest& request, const QByteArray& met
 void QVNetworkThread::clearConnectionCache() {
     if (QThread::currentThread() == &thread_) {
         managerOf(context_)->clearConnectionCache();
+        closeIdleConnections();
         return;
     }
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> finished = done->get_future();
-    post([done](QObject* context) {
+    post([this, done](QObject* context) {
         managerOf(context)->clearConnectionCache();
+        closeIdleConnections();
         done->set_value();
     });
     finished.wait();

@@ -2,8 +2,11 @@
 
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include <QByteArray>
 #include <QNetworkReply>
@@ -11,6 +14,7 @@
 #include <QThread>
 
 #include "platform/QVError.h"
+#include "service/QVHttpConnection.h"
 
 // What came back for one request: the body (also for HTTP error statuses,
 // which are not failures of the transport), the HTTP status and, when the
@@ -21,9 +25,12 @@ struct QVNetworkResponse {
     QVErrorOpt error;
 };
 
-// The one thread that owns the agent's QNetworkAccessManager. Requests are
-// handed to it from any thread; a synchronous send blocks only its caller,
-// never the main event loop, so it is safe on the main thread too.
+// The one thread that talks to the services. Plain HTTP goes over its own
+// kept-alive connections (QVHttpConnection, at most six per host, more
+// requests waiting their turn); HTTPS and proxied requests go through the
+// QNetworkAccessManager it owns. Requests are handed to it from any thread;
+// a synchronous send blocks only its caller, never the main event loop, so
+// it is safe on the main thread too.
 class QVNetworkThread {
   public:
     using Done = std::function<void(const QVNetworkResponse&)>;
@@ -56,10 +63,35 @@ class QVNetworkThread {
     static QVError urlError(qint64 code, const QUrl& url);
 
   private:
+    // One plain-HTTP request on its way (network thread only).
+    struct Exchange;
+    // The kept-alive connections to one host and port.
+    struct Host {
+        std::optional<bool> direct;  // no proxy stands in the way
+        std::vector<QVHttpConnection*> idle;
+        int busy = 0;
+        std::deque<std::shared_ptr<Exchange>> waiting;
+    };
+
     QVNetworkThread();
     // Runs task(context) on the network thread.
     void post(std::function<void(QObject*)> task);
     void runTasks();
+
+    // Plain HTTP goes over this thread's own connections; everything else
+    // (TLS, proxies) through Qt's manager.
+    bool sendsPlain(const QUrl& url);
+    void sendPlain(const QNetworkRequest& request, const QByteArray& method,
+                   const std::optional<QByteArray>& body, int timeoutMs, Done done);
+    void dispatch(const std::shared_ptr<Exchange>& exchange, bool fresh);
+    void answered(const std::shared_ptr<Exchange>& exchange, QVHttpConnection* connection,
+                  const QVHttpConnection::Result& result);
+    void endExchange(const std::shared_ptr<Exchange>& exchange, const QVNetworkResponse& response);
+    void retire(QVHttpConnection* connection);
+    void pump(const QString& key);
+    void closeIdleConnections();
+
+    std::map<QString, Host> hosts_;
 
     std::mutex tasksMutex_;
     std::deque<std::function<void(QObject*)>> tasks_;

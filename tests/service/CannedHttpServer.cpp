@@ -77,32 +77,36 @@ void CannedHttpServer::run() {
 
 void CannedHttpServer::serve(int fd) {
     QByteArray received;
-    qsizetype wanted = -1;
     static const QRegularExpression lengthHeader(QStringLiteral("\r\ncontent-length:\\s*(\\d+)"),
                                                  QRegularExpression::CaseInsensitiveOption);
-    while (!stop_) {
-        if (wanted >= 0 && received.size() >= wanted) break;
-        if (!readable(fd)) continue;
-        char buffer[4096];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) return;
-        received.append(buffer, n);
-        const qsizetype headEnd = received.indexOf("\r\n\r\n");
-        if (wanted < 0 && headEnd >= 0) {
-            const auto match = lengthHeader.match(QString::fromLatin1(received.left(headEnd + 2)));
-            wanted = headEnd + 4 + (match.hasMatch() ? match.captured(1).toLongLong() : 0);
+    for (int served = 0; !stop_; ++served) {
+        qsizetype wanted = -1;
+        while (!stop_) {
+            const qsizetype headEnd = received.indexOf("\r\n\r\n");
+            if (wanted < 0 && headEnd >= 0) {
+                const auto match =
+                    lengthHeader.match(QString::fromLatin1(received.left(headEnd + 2)));
+                wanted = headEnd + 4 + (match.hasMatch() ? match.captured(1).toLongLong() : 0);
+            }
+            if (wanted >= 0 && received.size() >= wanted) break;
+            if (!readable(fd)) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) return;
+            received.append(buffer, n);
         }
-    }
-    {
-        std::lock_guard lock(mutex_);
-        requests_.append(received);
-    }
-    switch (mode_) {
-        case Mode::Answer:
-            if (::write(fd, reply_.constData(), size_t(reply_.size())) < 0) return;
-            break;
-        case Mode::Hang:
+        if (stop_) return;
+        {
+            std::lock_guard lock(mutex_);
+            requests_.append(received.left(wanted));
+        }
+        received.remove(0, wanted);
+        if (mode_ == Mode::Hang) {
             while (!stop_) readable(fd);
-            break;
+            return;
+        }
+        if (mode_ == Mode::DropSecond && served == 1) return;
+        if (::write(fd, reply_.constData(), size_t(reply_.size())) < 0) return;
+        if (mode_ == Mode::Answer) return;
     }
 }

@@ -9,10 +9,15 @@
 
 // A loopback HTTP server on its own thread that answers every request with
 // one canned reply or never answers, and records
-// the raw requests it received (head and body, byte for byte).
+// the raw requests it received (head and body, byte for byte). One
+// connection at a time.
 class CannedHttpServer {
   public:
-    enum class Mode { Answer, Hang };
+    // Answer: one request per connection. KeepAlive: every request of a
+    // connection. DropSecond: answers a connection's first request and
+    // closes it when a second arrives, as a server that let an idle
+    // connection go just as the client reused it.
+    enum class Mode { Answer, Hang, KeepAlive, DropSecond };
 
     explicit CannedHttpServer(QByteArray reply, Mode mode = Mode::Answer);
     ~CannedHttpServer();
