@@ -411,7 +411,12 @@ void QVExportItemManager::releaseBackgroundSaves() {
         if (holds_ == 0 || --holds_ > 0 || !heldRequest_) return;
         heldRequest_ = false;
     }
-    startBackgroundSave();
+    // The last answer of a registration arrives on the pool: the thread
+    // that let go writes at once instead of waking another one to do it.
+    if (Dispatch::isMainThread())
+        startBackgroundSave();
+    else
+        writeUpTo(requested_.load());
 }
 
 void QVExportItemManager::startBackgroundSave() {
@@ -454,6 +459,19 @@ quint64 QVExportItemManager::writtenGeneration() const {
 void QVExportItemManager::setWriteHook(std::function<void(quint64)> hook) {
     std::lock_guard lock(writeMutex_);
     hook_ = std::move(hook);
+}
+
+void QVExportItemManager::addExportItem(const std::shared_ptr<QVExportItem>& item,
+                                        std::function<void(bool saved)> saved) {
+    if (item) {
+        std::lock_guard lock(listMutex_);
+        items_.prepend(item);
+    }
+    const quint64 generation = requested_.fetch_add(1) + 1;
+    Dispatch::global([this, generation, saved = std::move(saved)] {
+        const bool ok = writeUpTo(generation);
+        if (saved) Dispatch::main([saved, ok] { saved(ok); });
+    });
 }
 
 void QVExportItemManager::addExportItem(const std::shared_ptr<QVExportItem>& item) {

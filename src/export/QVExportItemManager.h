@@ -94,7 +94,8 @@ class QVExportItemManager {
     // release starts one write for all of them. For a caller that knows
     // more changes are about to come and would rather they shared a write;
     // it must release soon, whatever happens. save(), saveUpTo() and
-    // flush() never wait for a hold. Any thread.
+    // flush() never wait for a hold. Any thread; off the main thread, the
+    // last release writes the held saves itself before it returns.
     void holdBackgroundSaves();
     void releaseBackgroundSaves();
     // Writes any state not yet on disk and waits for it (quit, tests).
@@ -102,6 +103,10 @@ class QVExportItemManager {
 
     // Main thread. Null is ignored; otherwise inserted at 0, then saved.
     void addExportItem(const std::shared_ptr<QVExportItem>& item);
+    // The same, with the write on the pool; `saved` runs on the main thread
+    // once the list holding the item is on disk (or failed to be written).
+    void addExportItem(const std::shared_ptr<QVExportItem>& item,
+                       std::function<void(bool saved)> saved);
     // Removes by identity, then saves. The thumbnail file stays.
     void deleteExportItem(const std::shared_ptr<QVExportItem>& item);
     // Deletes every item's thumbnail file, empties the list, saves.

@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include "platform/Dispatch.h"
 #include "platform/QVError.h"
 
 // Error domains and codes of the service client.
@@ -100,12 +101,13 @@ class QVTesselUtil {
 
     using Completion = std::function<void(const QVariant& result, const QVErrorOpt& error)>;
 
-    // Sends asynchronously; the completion runs on the main thread, except
-    // for missing arguments, which complete at once on the calling thread
-    // with error 10000. An invalid URL or a null string counts as missing.
+    // Sends asynchronously; the completion runs on `queue` (the main thread
+    // unless told otherwise), except for missing arguments, which complete
+    // at once on the calling thread with error 10000. An invalid URL or a
+    // null string counts as missing.
     static void requestURL(const QUrl& url, const QString& userID, const QString& userPassword,
                            const QString& method, const std::optional<QVariantMap>& params,
-                           Completion completion);
+                           Completion completion, Dispatch::Queue queue = Dispatch::Queue::Main);
     // Blocks the calling thread (the main thread included) until the answer
     // is decoded or the request timed out.
     static QVariant syncRequestURL(const QUrl& url, const QString& userID,

@@ -79,7 +79,7 @@ QUrl QVTesselUtil::serviceURL(const QString& address, qint64 port, const QString
 
 void QVTesselUtil::requestURL(const QUrl& url, const QString& userID, const QString& userPassword,
                               const QString& method, const std::optional<QVariantMap>& params,
-                              Completion completion) {
+                              Completion completion, Dispatch::Queue queue) {
     if (isMissing(url) || userID.isNull() || userPassword.isNull() || method.isNull()) {
         if (completion)
             completion(QVariant(),
@@ -91,16 +91,20 @@ void QVTesselUtil::requestURL(const QUrl& url, const QString& userID, const QStr
         url, userID, userPassword, systemUUID(), QString::fromLatin1(kQVTesselClientType));
     QVNetworkThread::shared().send(
         request, method.toUtf8(), jsonBody(params), requestTimeout(),
-        [url, completion = std::move(completion)](const QVNetworkResponse& response) {
+        [url, queue, completion = std::move(completion)](const QVNetworkResponse& response) {
             Outcome outcome = decodeResponse(url, response.body, response.error);
-            Dispatch::main([outcome = std::move(outcome), completion] {
+            auto deliver = [outcome = std::move(outcome), completion] {
                 if (outcome.error) {
                     QVLog::log(
                         QStringLiteral("Tessel Error:%1").arg(errorDescription(*outcome.error)));
                 }
                 if (completion)
                     completion(outcome.error ? QVariant() : outcome.result, outcome.error);
-            });
+            };
+            if (queue == Dispatch::Queue::Main)
+                Dispatch::main(std::move(deliver));
+            else
+                Dispatch::global(std::move(deliver));
         });
 }
 

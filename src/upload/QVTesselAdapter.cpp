@@ -151,13 +151,19 @@ void answered(const ItemPtr& item, std::function<void()> confirmation) {
     }
     if (confirmation) {
         const quint64 generation = QVExportItemManager::sharedManager().noteChange();
-        Dispatch::global([item, generation, confirmation = std::move(confirmation)] {
+        auto journalThenConfirm = [item, generation, confirmation = std::move(confirmation)] {
             // The journal takes the ID in a fraction of a whole write; when
             // it cannot, the list itself is written here.
             auto& list = QVExportItemManager::sharedManager();
             if (!list.recordAssetIDs(item)) list.saveUpTo(generation);
             confirmation();
-        });
+        };
+        // Answers arrive on the pool, where the journal's write may wait
+        // for the disk; on the main thread it may not.
+        if (Dispatch::isMainThread())
+            Dispatch::global(std::move(journalThenConfirm));
+        else
+            journalThenConfirm();
     }
     if (done) letGo(item, 0);
 }
@@ -194,7 +200,8 @@ void confirm(const Side& side, const ItemPtr& item, const QString& assetID,
                         .arg(QLatin1String(side.xml ? "description" : "movie"), item->name()));
             call(completion, item);
             answered(item, {});
-        });
+        },
+        Dispatch::Queue::Global);
 }
 
 // `asked` is the status the item had when its registration was asked for.
@@ -261,7 +268,8 @@ void run(const Side& side, const ItemPtr& item, qint64 asked, const ItemBlock& u
             answered(item, [side, item, assetID, updateBlock, completion] {
                 confirm(side, item, assetID, updateBlock, completion);
             });
-        });
+        },
+        Dispatch::Queue::Global);
 }
 
 void start(const Side& side, const ItemPtr& item, ItemBlock updateBlock, ItemBlock completion) {

@@ -127,7 +127,7 @@ void QVUploadManager::createAssetWithLibrary(const std::shared_ptr<QVLibrary>& l
                                              const std::shared_ptr<QVProject>& projectOrGroup,
                                              const QString& filePath,
                                              const std::optional<QVariantMap>& metas,
-                                             CreateCompletion completion) {
+                                             CreateCompletion completion, Dispatch::Queue queue) {
     if (!library || !projectOrGroup || filePath.isNull() || !metas) {
         completion(false, QString(), localError(kParameterNil));
         return;
@@ -135,7 +135,8 @@ void QVUploadManager::createAssetWithLibrary(const std::shared_ptr<QVLibrary>& l
     const QVariantMap body{{QStringLiteral("items"), QVariantList{*metas}}};
     QVTesselUtil::requestURL(
         assetsURL(library, "create"), userOf(library), passwordOf(library), QStringLiteral("POST"),
-        body, [completion](const QVariant& response, const QVErrorOpt& error) {
+        body,
+        [completion](const QVariant& response, const QVErrorOpt& error) {
             if (error) {
                 completion(false, QString(), error);
                 return;
@@ -154,12 +155,14 @@ void QVUploadManager::createAssetWithLibrary(const std::shared_ptr<QVLibrary>& l
                        QVTesselUtil::stringValueFromObject(
                            list.first().toMap().value(QStringLiteral("_id"))),
                        std::nullopt);
-        });
+        },
+        queue);
 }
 
 void QVUploadManager::uploadCompleteWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                                    const QString& /*sourcePath*/,
-                                                   const QString& assetID, Completion completion) {
+                                                   const QString& assetID, Completion completion,
+                                                   Dispatch::Queue queue) {
     const auto library = item ? item->library() : nullptr;
     if (!library || assetID.isNull()) {
         completion(false, localError(kParameterNil));
@@ -167,16 +170,18 @@ void QVUploadManager::uploadCompleteWithExportItem(const std::shared_ptr<QVExpor
     }
     const QVariantMap body{
         {QStringLiteral("items"), QVariantList{QVariantMap{{QStringLiteral("_id"), assetID}}}}};
-    QVTesselUtil::requestURL(assetsURL(library, "upload"), userOf(library), passwordOf(library),
-                             QStringLiteral("POST"), body,
-                             [completion](const QVariant& response, const QVErrorOpt& error) {
-                                 if (error)
-                                     completion(false, error);
-                                 else if (hasResponse(response))
-                                     completion(true, std::nullopt);
-                                 else
-                                     completion(false, localError(kUnknownError));
-                             });
+    QVTesselUtil::requestURL(
+        assetsURL(library, "upload"), userOf(library), passwordOf(library), QStringLiteral("POST"),
+        body,
+        [completion](const QVariant& response, const QVErrorOpt& error) {
+            if (error)
+                completion(false, error);
+            else if (hasResponse(response))
+                completion(true, std::nullopt);
+            else
+                completion(false, localError(kUnknownError));
+        },
+        queue);
 }
 
 void QVUploadManager::updateAssetWithLibrary(const std::shared_ptr<QVLibrary>& library,

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include "platform/Dispatch.h"
 #include "platform/QVError.h"
 
 class QVExportItem;
@@ -49,16 +50,20 @@ class QVUploadManager {
     void uploadLocationWithLibrary(const std::shared_ptr<QVLibrary>& library,
                                    LocationCompletion completion);
     // The project or group and the file path are only checked: the metas
-    // carry them.
+    // carry them. Both calls below complete on `queue`: a registration
+    // under way answers on the pool, where the main thread's painting
+    // cannot hold its next request back.
     void createAssetWithLibrary(const std::shared_ptr<QVLibrary>& library,
                                 const std::shared_ptr<QVProject>& projectOrGroup,
                                 const QString& filePath, const std::optional<QVariantMap>& metas,
-                                CreateCompletion completion);
+                                CreateCompletion completion,
+                                Dispatch::Queue queue = Dispatch::Queue::Main);
     // Confirms that the asset's file is in place. The source path is not sent:
     // the service knows the file from the fields given at creation.
     void uploadCompleteWithExportItem(const std::shared_ptr<QVExportItem>& item,
                                       const QString& sourcePath, const QString& assetID,
-                                      Completion completion);
+                                      Completion completion,
+                                      Dispatch::Queue queue = Dispatch::Queue::Main);
     void updateAssetWithLibrary(const std::shared_ptr<QVLibrary>& library, const QString& assetID,
                                 const std::optional<QVariantMap>& metas, Completion completion);
 
