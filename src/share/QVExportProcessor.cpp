@@ -217,12 +217,19 @@ void QVExportProcessor::createFCPXAssetWithName(
     // The item is on disk before the editor learns where to write: once
     // answered, the editor exports whether or not the agent is still there,
     // and the next launch can only resume a share the list remembers.
-    if (item) {
-        QVExportItemManager::sharedManager().addExportItem(item);
-        emit itemAdded(item);
+    if (!item) {
+        completion(asset);
+        waitForExport(item);
+        return;
     }
-    completion(asset);
-    waitForExport(item);
+    // The write goes to the pool: the window keeps painting and answering
+    // while the disk works, and the editor is answered once it is done.
+    auto weak = weakSelf();
+    QVExportItemManager::sharedManager().addExportItem(item, [weak, item, asset, completion](bool) {
+        completion(asset);
+        if (auto self = weak.lock()) self->waitForExport(item);
+    });
+    emit itemAdded(item);
 }
 
 // ---- Waiting for the export ----

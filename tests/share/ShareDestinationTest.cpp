@@ -110,7 +110,8 @@ TEST_F(ShareTest, SheetAcceptedSharesThereWhileASecondShareIsCancelled) {
     EXPECT_EQ(person.sheetsAsked.size(), 1);
 
     person.endSheet(QVChosenDestination{"Renamed: here", library, project("film"), nullptr, true});
-    ASSERT_TRUE(first->called);
+    // The editor is answered once the new item is on disk.
+    ASSERT_TRUE(waitUntil([&] { return first->called; }));
     ASSERT_TRUE(first->asset);
     EXPECT_FALSE(processor->choosingDestination());
     EXPECT_EQ(first->asset->locationInfo().value("basename").toString(), "Renamed_ here");
