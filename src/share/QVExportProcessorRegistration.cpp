@@ -26,6 +26,8 @@ namespace {
 using ItemPtr = QVExportProcessor::ItemPtr;
 using Rows = std::weak_ptr<QVExportProcessor>;
 
+constexpr int kPictureWaitMs = 2000;
+
 bool creatingWithoutID(qint64 status, const QString& assetID) {
     return status == QVExportStatusCreating && assetID.isEmpty();
 }
@@ -81,11 +83,26 @@ void QVExportProcessor::finishExport(const QStringList& paths, const Rows& rows)
     QVUploadManager::sharedManager().syncTessel();
     refreshProjectOfItem(item);
     const auto block = refreshAndSaveBlock(rows, item);
-    if (movie) {
-        makeThumbnailForItem(item, rows, true);
-        QVTesselAdapter::updateWithExportItem(item, block, block);
+    if (!movie) {
+        QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
+        return;
     }
-    if (description) QVTesselAdapter::updateFCPXMLWithExportItem(item, block, block);
+    // The picture waits until the share's files are registered: decoding a
+    // movie beside the registration slows the service's answers on a
+    // machine with few cores, even at the lowest priority. A service slow
+    // to answer keeps it waiting no longer than kPictureWaitMs.
+    auto pending = std::make_shared<std::atomic<int>>(description ? 2 : 1);
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    auto picture = [item, rows, started] {
+        if (!started->exchange(true)) makeThumbnailForItem(item, rows, true);
+    };
+    const ItemBlock registered = [block, pending, picture](const ItemPtr& done) {
+        if (block) block(done);
+        if (pending->fetch_sub(1) == 1) picture();
+    };
+    Dispatch::after(kPictureWaitMs, picture, Dispatch::Queue::Global);
+    QVTesselAdapter::updateWithExportItem(item, block, registered);
+    if (description) QVTesselAdapter::updateFCPXMLWithExportItem(item, block, registered);
 }
 
 QVExportProcessor::ItemBlock QVExportProcessor::refreshAndSaveBlock(const Rows& rows,
