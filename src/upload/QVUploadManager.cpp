@@ -57,6 +57,16 @@ QVError QVUploadManager::localError(const QString& description) {
     return QVError::make(QLatin1String(kErrorDomain), -1, description);
 }
 
+void QVUploadManager::report(const Completion& completion, const QVariant& response,
+                             const QVErrorOpt& error) {
+    if (error)
+        completion(false, error);
+    else if (hasResponse(response))
+        completion(true, std::nullopt);
+    else
+        completion(false, localError(kUnknownError));
+}
+
 QString QVUploadManager::userID() const {
     std::lock_guard lock(mutex_);
     return userID_;
@@ -174,12 +184,7 @@ void QVUploadManager::uploadCompleteWithExportItem(const std::shared_ptr<QVExpor
         assetsURL(library, "upload"), userOf(library), passwordOf(library), QStringLiteral("POST"),
         body,
         [completion](const QVariant& response, const QVErrorOpt& error) {
-            if (error)
-                completion(false, error);
-            else if (hasResponse(response))
-                completion(true, std::nullopt);
-            else
-                completion(false, localError(kUnknownError));
+            report(completion, response, error);
         },
         queue);
 }
@@ -198,12 +203,7 @@ void QVUploadManager::updateAssetWithLibrary(const std::shared_ptr<QVLibrary>& l
     QVTesselUtil::requestURL(
         assetsURL(library, "update"), userOf(library), passwordOf(library), QStringLiteral("POST"),
         body, [completion](const QVariant& response, const QVErrorOpt& error) {
-            if (error)
-                completion(false, error);
-            else if (hasResponse(response))
-                completion(true, std::nullopt);
-            else
-                completion(false, localError(kUnknownError));
+            report(completion, response, error);
             QVLog::log(QStringLiteral("response : %1").arg(QVVariantText::describe(response)));
         });
 }

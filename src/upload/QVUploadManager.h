@@ -84,6 +84,9 @@ class QVUploadManager {
   private:
     QVUploadManager() = default;
     static QVError localError(const QString& description);
+    // The verdict on an answer that only has to be there.
+    static void report(const Completion& completion, const QVariant& response,
+                       const QVErrorOpt& error);
 
     mutable std::mutex mutex_;
     QString userID_;
