@@ -169,15 +169,13 @@ struct QVNetworkThread::Exchange {
 };
 
 bool QVNetworkThread::sendsPlain(const QUrl& url) {
-    if (url.scheme() != QLatin1String("http") || url.host().isEmpty() ||
-        QNetworkProxy::applicationProxy().type() != QNetworkProxy::NoProxy)
-        return false;
-    if (!QNetworkProxyFactory::usesSystemConfiguration()) return true;
-    // The manager honours the environment's proxy settings; so does this,
-    // asked once per host since the environment does not change.
+    if (url.scheme() != QLatin1String("http") || url.host().isEmpty()) return false;
+    // Where Qt's manager would use a proxy, it still does the work. Asked
+    // once per host (the question reads and parses the environment): the
+    // agent sets no proxy of its own, and its environment does not change.
     Host& host = hosts_[url.host() + QLatin1Char(':') + QString::number(url.port(80))];
     if (!host.direct) {
-        const auto proxies = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url));
+        const auto proxies = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
         host.direct = proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy ||
                       proxies.first().type() == QNetworkProxy::DefaultProxy;
     }

@@ -136,4 +136,16 @@ TEST(PlainHttp, RequestsBeyondTheConnectionLimitWaitTheirTurn) {
     }
 }
 
+TEST(PlainHttp, AProxyTheEnvironmentNamesIsStillUsed) {
+    CannedHttpServer proxy(CannedHttpServer::response(200, "via proxy"));
+    qputenv("http_proxy", QByteArray("http://127.0.0.1:") + QByteArray::number(proxy.port()));
+    const QNetworkRequest request(QUrl(QStringLiteral("http://relaydock-proxied.invalid/x")));
+    const auto response = QVNetworkThread::shared().sendAndWait(request, "GET", std::nullopt, 5000);
+    qunsetenv("http_proxy");
+    ASSERT_FALSE(response.error) << response.error->localizedDescription().toStdString();
+    EXPECT_EQ(response.body, "via proxy");
+    ASSERT_EQ(proxy.requests().size(), 1);
+    EXPECT_TRUE(proxy.requests().first().startsWith("GET http://relaydock-proxied.invalid/x "));
+}
+
 }  // namespace
