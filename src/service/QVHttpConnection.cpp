@@ -71,7 +71,12 @@ QByteArray QVHttpConnection::requestHead(const QByteArray& method, const QByteAr
         if (lower == "host" || lower == "content-length" || lower == "connection" ||
             lower == "transfer-encoding")
             continue;
-        head.append(name).append(": ").append(value).append("\r\n");
+        // A line break would start a header, or a request, of its own.
+        if (name.isEmpty() || name.contains(':') || name.contains('\r') || name.contains('\n'))
+            continue;
+        QByteArray clean = value;
+        clean.replace('\r', ' ').replace('\n', ' ');
+        head.append(name).append(": ").append(clean).append("\r\n");
     }
     if (bodyLength >= 0) head.append("Content-Length: ").append(QByteArray::number(bodyLength));
     if (bodyLength >= 0) head.append("\r\n");

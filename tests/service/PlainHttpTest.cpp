@@ -51,9 +51,10 @@ TEST(PlainHttp, EveryFramingOfAnAnswerComesBackWhole) {
     // headers, HTTP's own framing, and nothing that invites compression.
     CannedHttpServer server(CannedHttpServer::response(200, "{}"));
     const QByteArray body = "{\"a\":1}";
-    const auto response = QVNetworkThread::shared().sendAndWait(
-        requestTo(server.port(), QStringLiteral("/libraries/Cut%2F2026/assets?id=%C3%84")), "POST",
-        body, 5000);
+    QNetworkRequest request =
+        requestTo(server.port(), QStringLiteral("/libraries/Cut%2F2026/assets?id=%C3%84"));
+    request.setRawHeader("DeviceUUID", "abc\r\nX-Injected: 1");
+    const auto response = QVNetworkThread::shared().sendAndWait(request, "POST", body, 5000);
     ASSERT_FALSE(response.error);
     ASSERT_EQ(server.requests().size(), 1);
     const QByteArray sent = server.requests().first();
@@ -63,6 +64,8 @@ TEST(PlainHttp, EveryFramingOfAnAnswerComesBackWhole) {
     EXPECT_TRUE(sent.contains("\r\nContent-Length: 7\r\n"));
     EXPECT_TRUE(sent.endsWith("\r\n\r\n" + body));
     EXPECT_FALSE(sent.toLower().contains("accept-encoding"));
+    EXPECT_TRUE(sent.contains("\r\nDeviceUUID: abc  X-Injected: 1\r\n"));
+    EXPECT_FALSE(sent.contains("\r\nX-Injected"));
 }
 
 TEST(PlainHttp, AConnectionTheServerDroppedIsTriedAgainOnANewOne) {
