@@ -3,9 +3,10 @@
 // finish step from the open-files event to the item's status 2, both as the
 // user meets it (the agent has taken both confirmations in and shown them)
 // and once a save showing it has landed on disk, against a floor measured
-// in the same run: the service requests the agent made for one share (from
-// the service's request log), replayed by a minimal client on one
-// kept-alive connection, plus one save of the same list with fsync.
+// in the same run: after each share, with the agent idle, the service
+// requests the agent made for it (from the service's request log), replayed
+// by a minimal client on one kept-alive connection, plus one save of the
+// list as it then stands, with fsync.
 // Prints every figure and ratio, the requests seen per share, where the
 // time of a share goes (the agent, the service, the list saves), and two
 // checks for the Nagle/delayed-ACK stall: the service on a kept-alive
@@ -37,6 +38,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include "FloorSampler.h"
 #include "KeptAliveClient.h"
 #include "ListReader.h"
 #include "LogTail.h"
@@ -65,6 +67,20 @@ namespace {
 
 double median(std::vector<double> v) {
     return PhaseBreakdown::median(std::move(v));
+}
+
+// The service's log: every request but the test hooks', in order of arrival.
+std::vector<ServiceReplay::Logged> loggedRequests(TesselServiceProcess& service) {
+    std::vector<ServiceReplay::Logged> logged;
+    const auto all = service.allRequests();
+    for (auto it = all.begin(); it != all.end(); ++it)
+        if (!it.key().startsWith("assets"))
+            for (const auto& r : it.value().list) logged.push_back({it.key(), r});
+    std::sort(logged.begin(), logged.end(),
+              [](const ServiceReplay::Logged& a, const ServiceReplay::Logged& b) {
+                  return a.request.sequence < b.request.sequence;
+              });
+    return logged;
 }
 
 qint64 nowUs() {
@@ -314,6 +330,12 @@ int main(int argc, char** argv) {
     if (!saves.isValid()) fail("cannot watch the export list");
     ListReader reader(listFile);
     LogTail agentLogTail(log);
+    // The floor's list saves need the libraries its items name.
+    bool loaded = false;
+    QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
+        [&loaded](const QVLibraryList&) { loaded = true; });
+    while (!loaded) QThread::msleep(5);
+    FloorSampler floorSampler(service.address(), quint16(service.port()), listFile);
     if (!service.clearRequests()) fail("cannot clear the request log");
     std::vector<ShareTimes> times;
     const double cpuBefore = cpuMs(agent.processId());
@@ -381,6 +403,20 @@ int main(int argc, char** argv) {
             agentLogTail.waitForGrowth(2);
         }
         times.push_back(share);
+        // A sample of the floor after each share, with the agent idle: the
+        // same requests and a save of the same list, meeting the disk as
+        // the shares do (its flushes vary over a run).
+        const std::vector<ServiceReplay::Logged> logged = loggedRequests(service);
+        std::vector<const ServiceReplay::Logged*> makePhase, openPhase;
+        for (const ServiceReplay::Logged& l : logged) {
+            const qint64 at = l.request.receivedUs;
+            if (floorSampler.duringReplay(at)) continue;
+            if (at >= share.makeSent && at <= share.makeReplied)
+                makePhase.push_back(&l);
+            else if (at >= share.openSent && at <= std::max(share.done, share.shown))
+                openPhase.push_back(&l);
+        }
+        if (QString e; !floorSampler.sample(makePhase, openPhase, &e)) fail(e);
     }
     const double agentCpu = (cpuMs(agent.processId()) - cpuBefore) / shares;
     client.sendAndWait(AEDesc::appleEvent(kCoreEventClass, kAEQuitApplication), 5000);
@@ -388,18 +424,11 @@ int main(int argc, char** argv) {
 
     // The service's log: every request, each placed in the share and the
     // phase it arrived in.
-    std::vector<ServiceReplay::Logged> logged;
-    const auto all = service.allRequests();
-    for (auto it = all.begin(); it != all.end(); ++it)
-        if (!it.key().startsWith("assets"))
-            for (const auto& r : it.value().list) logged.push_back({it.key(), r});
-    std::sort(logged.begin(), logged.end(),
-              [](const ServiceReplay::Logged& a, const ServiceReplay::Logged& b) {
-                  return a.request.sequence < b.request.sequence;
-              });
+    const std::vector<ServiceReplay::Logged> logged = loggedRequests(service);
     std::map<QString, int> perEndpoint;
     std::map<QString, std::vector<double>> answering;
     for (const ServiceReplay::Logged& l : logged) {
+        if (floorSampler.duringReplay(l.request.receivedUs)) continue;
         const QString key = l.request.method + ' ' + l.endpoint;
         ++perEndpoint[key];
         if (l.request.answeredUs > 0)
@@ -418,7 +447,8 @@ int main(int argc, char** argv) {
                 makePhase.push_back(&l);
             else if (at >= t.openSent && at <= std::max(t.done, t.shown))
                 openPhase.push_back(&l);
-            else if (at >= t.makeSent && (n + 1 == times.size() || at < times[n + 1].makeSent))
+            else if (at >= t.makeSent && (n + 1 == times.size() || at < times[n + 1].makeSent) &&
+                     !floorSampler.duringReplay(at))
                 ++outside;
         }
         for (const auto* l : openPhase)
@@ -433,38 +463,32 @@ int main(int argc, char** argv) {
         lastOpen = openPhase;
     }
 
-    // The floor: the last share's requests replayed on one kept-alive
-    // connection, and one save of the list as it now is.
-    bool loaded = false;
-    QVLibraryManager::sharedManager().loadAllLibrariesWithCompletion(
-        [&loaded](const QVLibraryList&) { loaded = true; });
-    while (!loaded) QThread::msleep(5);
+    // The floor as it was measured before: the last share's requests and a
+    // save of the final list, fifty times in one burst after the agent quit.
     QTemporaryDir floorDir;
     QFile::copy(listFile, floorDir.filePath("assets.plist"));
     QVExportItemManager manager(floorDir.path(), floorDir.filePath("Caches"));
     if (!manager.loadExportItems() || manager.count() < prefill) fail("floor list did not load");
-    std::vector<const ServiceReplay::Logged*> lastShare = lastMake;
-    lastShare.insert(lastShare.end(), lastOpen.begin(), lastOpen.end());
     KeptAliveClient replayClient;
     if (!replayClient.connectTo(service.address(), quint16(service.port())))
         fail("service not reachable");
-    std::vector<double> requestMs, makeRequestMs, saveMs, floorMs;
+    std::vector<double> burstMs;
     for (int n = 0; n < shares; ++n) {
         QElapsedTimer t;
         t.start();
         if (const QString e = ServiceReplay::replay(replayClient, lastMake); !e.isEmpty())
             fail("replay: " + e);
-        const double makeRequests = t.nsecsElapsed() / 1e6;
         if (const QString e = ServiceReplay::replay(replayClient, lastOpen); !e.isEmpty())
             fail("replay: " + e);
-        const double requests = t.nsecsElapsed() / 1e6;
-        t.restart();
         if (!manager.save()) fail("floor save failed");
-        const double save = t.nsecsElapsed() / 1e6;
-        makeRequestMs.push_back(makeRequests);
-        requestMs.push_back(requests);
-        saveMs.push_back(save);
-        floorMs.push_back(requests + save);
+        burstMs.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::vector<double> requestMs, makeRequestMs, saveMs, floorMs;
+    for (const FloorSampler::Sample& f : floorSampler.samples()) {
+        makeRequestMs.push_back(f.makeRequestsMs);
+        requestMs.push_back(f.requestsMs);
+        saveMs.push_back(f.saveMs);
+        floorMs.push_back(f.requestsMs + f.saveMs);
     }
 
     const double keptAlive = keptAliveSystemRequest(service, shares);
@@ -496,11 +520,14 @@ int main(int argc, char** argv) {
     std::printf("\n  make -> reply:          %s\n", qPrintable(ServiceReplay::describe(lastMake)));
     std::printf("  open files -> status 2: %s\n", qPrintable(ServiceReplay::describe(lastOpen)));
     std::printf("  outside both phases:    %d request(s) in all\n", outside);
-    std::printf("floor (replay of one share's requests, kept alive, + one list save)\n");
+    std::printf(
+        "floor (replay of one share's requests, kept alive, + one list save; after each share)\n");
     std::printf("  make requests replayed             median %8.2f ms\n", median(makeRequestMs));
     std::printf("  all requests replayed              median %8.2f ms\n", median(requestMs));
     std::printf("  list save with fsync               median %8.2f ms\n", median(saveMs));
     std::printf("  floor                              median %8.2f ms\n", floor);
+    std::printf("  (the same in one burst after the shares: median %.2f ms, list of %lld items)\n",
+                median(burstMs), static_cast<long long>(manager.count()));
     std::printf("shares\n");
     std::printf("  make -> reply                      median %8.2f ms  ratio %6.2f\n", makeMedian,
                 ratio(makeMedian, floor));
