@@ -7,17 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "SaveWatcher.h"
 #include "export/QVExportItemManager.h"
-
-namespace {
-
-qint64 nowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 FloorSampler::FloorSampler(const QString& address, quint16 port, QString listFile)
     : address_(address), port_(port), listFile_(std::move(listFile)) {}
@@ -50,7 +41,7 @@ bool FloorSampler::sample(const std::vector<const ServiceReplay::Logged*>& make,
         return false;
     }
     Sample s;
-    s.startUs = nowUs();
+    s.startUs = SaveWatcher::nowUs();
     QElapsedTimer t;
     t.start();
     if (const QString e = ServiceReplay::replay(client_, make); !e.isEmpty()) {
@@ -63,7 +54,7 @@ bool FloorSampler::sample(const std::vector<const ServiceReplay::Logged*>& make,
         return false;
     }
     s.requestsMs = t.nsecsElapsed() / 1e6;
-    s.endUs = nowUs();
+    s.endUs = SaveWatcher::nowUs();
     t.restart();
     if (!manager.save()) {
         *error = QStringLiteral("floor save failed");

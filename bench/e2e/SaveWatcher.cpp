@@ -10,13 +10,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
-qint64 nowUs() {
+qint64 SaveWatcher::nowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
-}  // namespace
 
 SaveWatcher::SaveWatcher(const QString& file) : name_(QFileInfo(file).fileName()) {
     fd_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);

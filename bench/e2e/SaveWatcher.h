@@ -18,6 +18,9 @@ class SaveWatcher {
         qint64 landedUs = 0;
     };
 
+    // The system clock in microseconds, as every moment here is given.
+    static qint64 nowUs();
+
     explicit SaveWatcher(const QString& file);
     ~SaveWatcher();
     SaveWatcher(const SaveWatcher&) = delete;

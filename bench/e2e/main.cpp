@@ -65,6 +65,9 @@ using namespace AECodes;
 
 namespace {
 
+// Every moment of the bench, on the clock the saves are seen by.
+constexpr auto nowUs = &SaveWatcher::nowUs;
+
 double median(std::vector<double> v) {
     return PhaseBreakdown::median(std::move(v));
 }
@@ -81,12 +84,6 @@ std::vector<ServiceReplay::Logged> loggedRequests(TesselServiceProcess& service)
                   return a.request.sequence < b.request.sequence;
               });
     return logged;
-}
-
-qint64 nowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
 }
 
 double ms(qint64 us) {

@@ -179,6 +179,13 @@ bool QVHttpConnection::takeBody(qsizetype count) {
     return true;
 }
 
+bool QVHttpConnection::takeRemaining() {
+    const qsizetype count = std::min<qint64>(remaining_, in_.size());
+    if (!takeBody(count)) return false;
+    remaining_ -= count;
+    return remaining_ == 0;
+}
+
 void QVHttpConnection::parse() {
     for (;;) {
         switch (state_) {
@@ -196,14 +203,9 @@ void QVHttpConnection::parse() {
                 }
                 break;
             }
-            case State::Body: {
-                const qsizetype count = std::min<qint64>(remaining_, in_.size());
-                if (!takeBody(count)) return;
-                remaining_ -= count;
-                if (remaining_ > 0) return;
-                finish(0);
+            case State::Body:
+                if (takeRemaining()) finish(0);
                 return;
-            }
             case State::ChunkSize: {
                 QByteArray line;
                 if (!takeLine(&line)) {
@@ -227,14 +229,10 @@ void QVHttpConnection::parse() {
                 state_ = size == 0 ? State::Trailers : State::ChunkData;
                 break;
             }
-            case State::ChunkData: {
-                const qsizetype count = std::min<qint64>(remaining_, in_.size());
-                if (!takeBody(count)) return;
-                remaining_ -= count;
-                if (remaining_ > 0) return;
+            case State::ChunkData:
+                if (!takeRemaining()) return;
                 state_ = State::ChunkEnd;
                 break;
-            }
             case State::ChunkEnd: {
                 if (in_.size() < 2) return;
                 if (!in_.startsWith("\r\n")) {

@@ -75,6 +75,9 @@ class QVHttpConnection {
     // False when the head is malformed; the state says what follows it.
     bool parseHead(const QByteArray& head);
     bool takeBody(qsizetype count);
+    // Takes what has come of the remaining_ bytes; true once all have (false
+    // too when the body grew past the limit and the request failed).
+    bool takeRemaining();
     bool takeLine(QByteArray* line);
     void finish(qint64 errorCode);
     void fail(qint64 errorCode);
